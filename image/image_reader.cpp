@@ -1,0 +1,242 @@
+#include "image/image_reader.h"
+
+#include <algorithm>
+
+#include "image/byte_io.h"
+
+namespace tolvar::image {
+
+namespace {
+
+constexpr uint32_t kMaxDllCommands = 4096;
+constexpr const char *kChainNames[kSectionCount] = {kConstName, kFormName, kHelpName,
+                                                     kCodeName,  kVarName,  kReloc1Name};
+
+struct Failure {
+    std::string reason;
+};
+
+[[noreturn]] void fail(std::string reason) { throw Failure{std::move(reason)}; }
+
+std::string hex(uint32_t v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%X", v);
+    return buf;
+}
+
+std::vector<LibraryRecord> read_library_list(std::span<const uint8_t> bytes, uint32_t at,
+                                             uint32_t &end) {
+    std::vector<LibraryRecord> out;
+    ByteReader r(bytes, at);
+    for (;;) {
+        std::string record = r.text();
+        if (!r.ok()) fail("support-library list runs past the end of the image");
+        if (record.empty()) break;
+        std::vector<std::string> fields;
+        size_t start = 0;
+        for (;;) {
+            size_t cr = record.find('\r', start);
+            fields.push_back(record.substr(start, cr == std::string::npos ? std::string::npos : cr - start));
+            if (cr == std::string::npos) break;
+            start = cr + 1;
+        }
+        if (fields.size() != 5)
+            fail("support-library record " + std::to_string(out.size()) + " has " +
+                 std::to_string(fields.size()) + " fields, not 5");
+        out.push_back({fields[0], fields[1], fields[2], fields[3], fields[4]});
+    }
+    end = static_cast<uint32_t>(r.pos());
+    return out;
+}
+
+// The stored u32 at `offset` of a section, or 0 where nothing is stored.
+uint32_t stored_u32(const Section &s, uint32_t offset) {
+    if (uint64_t(offset) + 4 > s.data.size()) return 0;
+    return load_u32(s.data.data() + offset);
+}
+
+void check_relocations(const Image &image, const CodeLayout &code) {
+    for (const Section &s : image.sections) {
+        for (uint32_t entry : s.relocations) {
+            uint32_t offset = relocation_offset(entry);
+            uint32_t kind = relocation_kind(entry);
+            std::string where = "section \"" + s.name + "\" relocation at " + hex(offset);
+            if (kind >= kRelocationKinds) fail(where + ": unknown kind " + std::to_string(kind));
+            if (uint64_t(offset) + 4 > s.memory_size) fail(where + " lies outside the section");
+            uint32_t value = stored_u32(s, offset);
+            switch (static_cast<RelocationKind>(kind)) {
+                case RelocationKind::service:
+                    if (value % 4 || value >= kServiceStubsSize)
+                        fail(where + ": " + hex(value) + " is no service slot");
+                    break;
+                case RelocationKind::const_data:
+                    if (value >= image.sections[kConst].memory_size)
+                        fail(where + ": " + hex(value) + " lies outside the const data");
+                    break;
+                case RelocationKind::var_data:
+                    if (value >= image.sections[kVar].memory_size)
+                        fail(where + ": " + hex(value) + " lies outside the var data");
+                    break;
+                case RelocationKind::code_data:
+                    if (!code.record_at(value)) fail(where + ": " + hex(value) + " names no routine");
+                    break;
+            }
+        }
+    }
+}
+
+void read_sections(std::span<const uint8_t> bytes, ReadImage &out) {
+    Image &image = out.image;
+    ImageLayout &layout = out.layout;
+    uint32_t at = layout.first_section;
+    for (size_t i = 0; i < kSectionCount; ++i) {
+        if (at == kNoOffset) fail("section chain ends after " + std::to_string(i) + " sections");
+        if (i > 0 && at <= layout.header_offsets[i - 1]) fail("section chain loops back at " + hex(at));
+        ByteReader r(bytes, at);
+        uint32_t header_size = r.u32();
+        uint32_t next = r.u32();
+        uint32_t flags = r.u32();
+        auto name_bytes = r.raw(kSectionNameSize);
+        uint32_t memory_size = r.u32();
+        uint32_t stored_size = r.u32();
+        uint32_t data_offset = r.u32();
+        uint32_t count = r.u32();
+        r.u32();
+        if (!r.ok()) fail("section header at " + hex(at) + " runs past the end of the image");
+        std::string name(reinterpret_cast<const char *>(name_bytes.data()),
+                         strnlen(reinterpret_cast<const char *>(name_bytes.data()), kSectionNameSize));
+        if (name != kChainNames[i])
+            fail("section " + std::to_string(i) + " is \"" + name + "\", expected \"" + kChainNames[i] + "\"");
+        if (count > r.remaining() / 4 || header_size != kSectionHeaderSize + 4 * count)
+            fail("section \"" + name + "\" header size does not match its relocation count");
+        std::vector<uint32_t> relocations(count);
+        for (auto &e : relocations) e = r.u32();
+
+        layout.header_offsets[i] = at;
+        layout.data_offsets[i] = data_offset;
+        bool stored = data_offset != kNoOffset;
+        if (!stored && stored_size != 0) fail("section \"" + name + "\" stores data without an offset");
+        if (stored && (data_offset > bytes.size() || stored_size > bytes.size() - data_offset))
+            fail("section \"" + name + "\" data lies outside the image");
+        if (i == kReloc1) {
+            // The size fields hold 4 less than the groups occupy: walk the counted groups.
+            ByteReader g(bytes, stored ? data_offset : bytes.size());
+            for (auto &group : image.reloc1_groups) {
+                uint32_t n = g.u32();
+                if (!g.ok() || n > g.remaining() / 4) fail("\"@reloc1\" group runs past the end of the image");
+                group.resize(n);
+                for (auto &o : group) o = g.u32();
+            }
+            image.reloc1_flags = flags;
+            layout.reloc1_declared_size = stored_size;
+            layout.reloc1_occupied_size = static_cast<uint32_t>(g.pos() - data_offset);
+            if (!relocations.empty()) fail("\"@reloc1\" has relocation entries");
+        } else {
+            if (stored_size > memory_size) fail("section \"" + name + "\" stores more than its size in memory");
+            Section s;
+            s.name = name;
+            s.flags = flags;
+            s.memory_size = memory_size;
+            s.stored = stored;
+            if (stored) s.data.assign(bytes.begin() + data_offset, bytes.begin() + data_offset + stored_size);
+            s.relocations = std::move(relocations);
+            image.sections.push_back(std::move(s));
+        }
+        at = next;
+    }
+    if (at != kNoOffset) fail("section chain does not end after \"@reloc1\"");
+}
+
+void check_header_offsets(std::span<const uint8_t> bytes, const ImageLayout &layout) {
+    for (size_t i = 0; i < 5; ++i)
+        if (load_u32(bytes.data() + 0x40 + 4 * i) != layout.header_offsets[i])
+            fail("header names the \"" + std::string(kChainNames[i]) + "\" section at " +
+                 hex(load_u32(bytes.data() + 0x40 + 4 * i)) + ", the chain has it at " +
+                 hex(layout.header_offsets[i]));
+    if (load_u32(bytes.data() + 0x54) != layout.header_offsets[kConst])
+        fail("header field 0x54 does not equal the const section's offset");
+}
+
+void check_dll_names(const Image &image) {
+    const auto &const_data = image.sections[kConst].data;
+    for (size_t i = 0; i < image.dll_commands.size(); ++i) {
+        const DllEntry &e = image.dll_commands[i];
+        auto lib = text_at(const_data, e.library_offset);
+        auto fn = text_at(const_data, e.function_offset);
+        if (!lib) fail("DLL command " + std::to_string(i) + ": library name lies outside the const data");
+        if (!fn || fn->empty())
+            fail("DLL command " + std::to_string(i) + ": function name lies outside the const data");
+    }
+}
+
+void check_reloc1(const ReadImage &read) {
+    uint32_t code_size = read.image.sections[kCode].memory_size;
+    for (size_t g = 0; g < kReloc1Groups; ++g)
+        for (uint32_t o : read.image.reloc1_groups[g])
+            if (uint64_t(o) + 4 > code_size)
+                fail("\"@reloc1\" group " + std::to_string(g + 1) + " marks " + hex(o) + " outside the code data");
+}
+
+ReadImage read_checked(std::span<const uint8_t> bytes) {
+    if (bytes.size() < kHeaderFixedSize) fail("image is shorter than its header");
+    if (!std::equal(kMagic.begin(), kMagic.end(), bytes.begin())) fail("bad magic: not a program image");
+    ReadImage out;
+    Image &image = out.image;
+    for (size_t i = 0; i < 8; ++i) image.reserved[i] = load_u32(bytes.data() + 4 + 4 * i);
+    out.layout.first_section = load_u32(bytes.data() + 0x24);
+    image.field28 = load_u32(bytes.data() + 0x28);
+    image.field2c = load_u32(bytes.data() + 0x2C);
+    image.field30 = load_u32(bytes.data() + 0x30);
+    image.field34 = load_u32(bytes.data() + 0x34);
+    uint32_t n = load_u32(bytes.data() + 0x38);
+    image.start_offset = load_u32(bytes.data() + 0x3C);
+    if (n > kMaxDllCommands || kHeaderFixedSize + 8ull * n > bytes.size())
+        fail("DLL-command table of " + std::to_string(n) + " entries runs past the end of the image");
+    image.dll_commands.resize(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        image.dll_commands[i].library_offset = load_u32(bytes.data() + kHeaderFixedSize + 4 * i);
+        image.dll_commands[i].function_offset = load_u32(bytes.data() + kHeaderFixedSize + 4 * (n + i));
+    }
+    uint32_t list_at = kHeaderFixedSize + 8 * n;
+    uint32_t list_end = 0;
+    image.libraries = read_library_list(bytes, list_at, list_end);
+    out.layout.library_list_size = list_end - list_at;
+    if (out.layout.first_section != list_end)
+        fail("first section header is at " + hex(out.layout.first_section) +
+             ", not directly after the support-library list at " + hex(list_end));
+
+    read_sections(bytes, out);
+    check_header_offsets(bytes, out.layout);
+    check_dll_names(image);
+    std::string error;
+    auto code = parse_code_data(image.sections[kCode].data, error);
+    if (!code) fail(error);
+    if (image.sections[kCode].data.size() != image.sections[kCode].memory_size)
+        fail("code data is not stored whole");
+    out.code = std::move(*code);
+    if (!out.code.record_at(image.start_offset))
+        fail("start routine offset " + hex(image.start_offset) + " names no routine record");
+    check_relocations(image, out.code);
+    check_reloc1(out);
+    return out;
+}
+
+}  // namespace
+
+ReadResult read_image(std::span<const uint8_t> bytes) {
+    try {
+        return {read_checked(bytes), {}};
+    } catch (const Failure &f) {
+        return {std::nullopt, f.reason};
+    }
+}
+
+std::string dll_library_name(const Image &image, size_t i) {
+    return text_at(image.sections[kConst].data, image.dll_commands[i].library_offset).value_or("");
+}
+
+std::string dll_function_name(const Image &image, size_t i) {
+    return text_at(image.sections[kConst].data, image.dll_commands[i].function_offset).value_or("");
+}
+
+}  // namespace tolvar::image

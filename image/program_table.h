@@ -1,0 +1,86 @@
+// The one table of what the program's image holds for its routines: the routine
+// records (by exported name), the const references and the routine references of
+// the code data. The image builder writes them from here and the program reads
+// them by the same enumerators, so nothing is written twice.
+#pragma once
+
+#include <cstdint>
+
+// Every routine the image names, in record order. The executable exports each
+// under this name (extern "C").
+#define TOLVAR_ROUTINES(X) \
+    X(tolvar_start)        \
+    X(tolvar_cleanup)      \
+    X(regex_destroy)       \
+    X(regex_copy)          \
+    X(regex_create)        \
+    X(regex_pattern)       \
+    X(regex_replace)       \
+    X(regex_execute)       \
+    X(regex_count)         \
+    X(regex_match_text)    \
+    X(regex_submatch_text) \
+    X(regex_submatch_count)
+
+// The regular-expression object's operation table, in slot order.
+#define TOLVAR_REGEX_OPERATIONS(X) \
+    X(regex_destroy)               \
+    X(regex_copy)                  \
+    X(regex_create)                \
+    X(regex_pattern)               \
+    X(regex_replace)               \
+    X(regex_execute)               \
+    X(regex_count)                 \
+    X(regex_match_text)            \
+    X(regex_submatch_text)         \
+    X(regex_submatch_count)
+
+// Routines the code passes by address (kind-3 references in the code data).
+#define TOLVAR_ROUTINE_REFS(X) X(tolvar_cleanup)
+
+// Constants the routines read from the const data (kind-1 references).
+#define TOLVAR_CONST_REFS(X) \
+    X(empty_text)            \
+    X(empty_array)           \
+    X(regex_operations)      \
+    X(service_host)          \
+    X(echo_url)              \
+    X(default_number)
+
+namespace tolvar::program {
+
+enum class Routine : uint32_t {
+#define TOLVAR_ENUM(name) name,
+    TOLVAR_ROUTINES(TOLVAR_ENUM)
+};
+enum class RoutineRef : uint32_t { TOLVAR_ROUTINE_REFS(TOLVAR_ENUM) };
+enum class ConstRef : uint32_t { TOLVAR_CONST_REFS(TOLVAR_ENUM) };
+#undef TOLVAR_ENUM
+
+inline constexpr const char *kRoutineNames[] = {
+#define TOLVAR_NAME(name) #name,
+    TOLVAR_ROUTINES(TOLVAR_NAME)
+#undef TOLVAR_NAME
+};
+inline constexpr uint32_t kRoutineCount = sizeof kRoutineNames / sizeof kRoutineNames[0];
+
+inline constexpr Routine kRoutineRefTargets[] = {
+#define TOLVAR_TARGET(name) Routine::name,
+    TOLVAR_ROUTINE_REFS(TOLVAR_TARGET)
+#undef TOLVAR_TARGET
+};
+
+inline constexpr Routine kRegexOperations[] = {
+#define TOLVAR_OPERATION(name) Routine::name,
+    TOLVAR_REGEX_OPERATIONS(TOLVAR_OPERATION)
+#undef TOLVAR_OPERATION
+};
+inline constexpr uint32_t kRegexOperationCount = sizeof kRegexOperations / sizeof kRegexOperations[0];
+
+inline constexpr uint32_t kConstRefCount = 0
+#define TOLVAR_COUNT(name) +1
+    TOLVAR_CONST_REFS(TOLVAR_COUNT)
+#undef TOLVAR_COUNT
+    ;
+
+}  // namespace tolvar::program

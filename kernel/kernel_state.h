@@ -1,0 +1,26 @@
+// The kernel's state for the one program it runs.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kernel/main_window.h"
+#include "kernel/program_loader.h"
+
+namespace tolvar::kernel {
+
+struct KernelState {
+    std::unique_ptr<Program> program;
+    std::unique_ptr<MainWindow> window;
+    std::vector<tolvar_routine> at_end;
+    bool ended = false;
+    bool quit_requested = false;  // a termination signal came in
+};
+
+KernelState &state();
+
+// Reports an error on stderr and, when a window system is up, in a message box.
+void report_error(const std::string &text);
+
+}  // namespace tolvar::kernel

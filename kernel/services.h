@@ -1,0 +1,20 @@
+// The runtime service table and the kernel's block allocation.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/tolvar_abi.h"
+
+namespace tolvar::kernel {
+
+tolvar_services service_table();
+
+void *allocate_block(uint32_t size);
+void release_block(void *block);
+// False for an address inside the loaded image (a constant), which is never freed.
+bool owns_block(const void *block);
+
+// Runs the routine whose record lies at this image-relative address.
+void run_routine(uint64_t address);
+
+}  // namespace tolvar::kernel

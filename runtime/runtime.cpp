@@ -1,0 +1,93 @@
+#include "runtime/runtime.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace tolvar::runtime {
+
+namespace {
+
+tolvar_program g_program{};
+
+uint32_t code_u32(uint32_t offset) {
+    uint32_t v;
+    std::memcpy(&v, g_program.block + g_program.code_data + offset, 4);
+    return v;
+}
+
+// A slot is reached through its stub: the stub at code offset s holds, once
+// relocated, the block offset of slot s in the kernel's service table.
+template <class Fn>
+Fn slot(uint32_t slot_offset) {
+    Fn fn;
+    std::memcpy(&fn, g_program.block + code_u32(slot_offset), sizeof fn);
+    return fn;
+}
+
+#define TOLVAR_SLOT(member, offset) slot<decltype(tolvar_services::member)>(offset)
+
+// Offsets inside the code data of the const and routine reference tables.
+constexpr uint32_t kConstRefsAt = 13 * 4 + 4;
+uint32_t routine_refs_at() { return kConstRefsAt + 4 * code_u32(kConstRefsAt - 4) + 4; }
+
+}  // namespace
+
+void attach(const tolvar_program *p) { g_program = *p; }
+const tolvar_program &program() { return g_program; }
+
+const uint8_t *const_data(program::ConstRef ref) {
+    return g_program.block + code_u32(kConstRefsAt + 4 * static_cast<uint32_t>(ref));
+}
+const char *const_text(program::ConstRef ref) { return reinterpret_cast<const char *>(const_data(ref)); }
+
+uint32_t routine_address(program::RoutineRef ref) {
+    return code_u32(routine_refs_at() + 4 * static_cast<uint32_t>(ref));
+}
+
+void runtime_error(int32_t code) {
+    TOLVAR_SLOT(runtime_error, 0x00)(code);
+    std::abort();  // the kernel never returns from a run-time error
+}
+void *allocate(uint32_t size) { return TOLVAR_SLOT(allocate, 0x18)(size); }
+void *resize(void *block, uint32_t size) { return TOLVAR_SLOT(resize, 0x1C)(block, size); }
+void release(void *block) { TOLVAR_SLOT(release, 0x20)(block); }
+void end_program() { TOLVAR_SLOT(end_program, 0x24)(); }
+int32_t event_loop() { return TOLVAR_SLOT(event_loop, 0x28)(0); }
+int32_t load_window(uint32_t window) { return TOLVAR_SLOT(load_window, 0x2C)(window); }
+void at_end(program::RoutineRef routine) {
+    TOLVAR_SLOT(special, 0x30)(TOLVAR_SPECIAL_AT_END, routine_address(routine));
+}
+void array_grows(void *array_variable) {
+    TOLVAR_SLOT(special, 0x30)(TOLVAR_SPECIAL_ARRAY_GROWS, reinterpret_cast<uintptr_t>(array_variable));
+}
+
+char *new_text(std::string_view text) {
+    auto *t = static_cast<char *>(allocate(static_cast<uint32_t>(text.size() + 1)));
+    std::memcpy(t, text.data(), text.size());
+    t[text.size()] = 0;
+    return t;
+}
+
+void message_box(const char *text) {
+    tolvar_arg arg{static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text)),
+                   static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text) >> 32), TOLVAR_TYPE_TEXT};
+    TOLVAR_SLOT(kernel_command, 0x0C)(TOLVAR_KCMD_MESSAGE_BOX, 1, &arg);
+}
+
+uint32_t array_count(const void *array) {
+    if (!array) return 0;
+    const auto *a = static_cast<const uint32_t *>(array);
+    uint32_t count = 1;
+    for (uint32_t d = 0; d < a[0]; ++d) count *= a[1 + d];
+    return count;
+}
+
+void **array_elements(void *array) {
+    auto *a = static_cast<uint32_t *>(array);
+    // Elements start 8-byte aligned after the dimension sizes.
+    uint32_t header = 4 + 4 * a[0];
+    header = (header + 7) & ~7u;
+    return reinterpret_cast<void **>(reinterpret_cast<uint8_t *>(array) + header);
+}
+
+}  // namespace tolvar::runtime

@@ -1,0 +1,44 @@
+// The program's typed view of the kernel library: the service table reached
+// through the code data's service stubs, the image's constants, and the few
+// value representations the routines exchange with the kernel.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "image/program_table.h"
+#include "runtime/tolvar_abi.h"
+
+namespace tolvar::runtime {
+
+// Called first by the start routine with the address the kernel passed.
+void attach(const tolvar_program *program);
+const tolvar_program &program();
+
+// Constants of the image.
+const char *const_text(program::ConstRef ref);
+const uint8_t *const_data(program::ConstRef ref);
+// The image-relative address of a routine the code passes by address.
+uint32_t routine_address(program::RoutineRef ref);
+
+// Service slots.
+[[noreturn]] void runtime_error(int32_t code);
+void *allocate(uint32_t size);
+void *resize(void *block, uint32_t size);
+void release(void *block);
+void end_program();
+int32_t event_loop();
+int32_t load_window(uint32_t window);
+void at_end(program::RoutineRef routine);
+void array_grows(void *array_variable);
+
+// A new heap text holding `text`; the caller releases it.
+char *new_text(std::string_view text);
+// The kernel's message box: the text, an OK button, the window's title as title.
+void message_box(const char *text);
+
+// An array block: u32 dimension count, the sizes, then 8-byte element references.
+uint32_t array_count(const void *array);
+void **array_elements(void *array);
+
+}  // namespace tolvar::runtime

@@ -1,0 +1,130 @@
+/*
+ * The interface between the program and the kernel library (krnln.fnr).
+ *
+ * Shared by both sides, plain C so either side can be rebuilt alone. Texts are
+ * zero-ended GBK heap blocks, byte sets are u32 1, u32 length, bytes; arrays are
+ * u32 dimension count, one u32 size per dimension, then 4- or 8-byte elements.
+ * Every block that crosses the boundary is allocated and released through the
+ * allocation slots of the service table.
+ */
+#ifndef TOLVAR_ABI_H
+#define TOLVAR_ABI_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Type tags of argument triples and of values returned by the kernel. */
+#define TOLVAR_TYPE_NONE 0x00000000u
+#define TOLVAR_TYPE_BYTE 0x80000101u
+#define TOLVAR_TYPE_BOOL 0x80000002u
+#define TOLVAR_TYPE_TEXT 0x80000004u
+#define TOLVAR_TYPE_BYTES 0x80000005u
+#define TOLVAR_TYPE_INT 0x80000301u
+#define TOLVAR_TYPE_DOUBLE 0x80000601u
+/* Our own tags: a native address, and an array block. */
+#define TOLVAR_TYPE_ADDRESS 0x80000801u
+#define TOLVAR_TYPE_ARRAY 0x80000901u
+
+/* One argument or result: a 64-bit value (low u32, high u32) and a type tag.
+ * An omitted optional argument is the triple (0, 0, 0). */
+typedef struct tolvar_arg {
+    uint32_t low;
+    uint32_t high;
+    uint32_t type;
+} tolvar_arg;
+
+/* Window, control and menu-item ids. */
+#define TOLVAR_MAIN_WINDOW 0x52010001u
+#define TOLVAR_WINDOW_OBJECT 0x06010000u
+
+/* Library type ids: high half the library's place in the list counted from 1. */
+#define TOLVAR_TYPE_ID_WINDOW 0x10001u
+#define TOLVAR_TYPE_ID_MENU_ITEM 0x10003u
+#define TOLVAR_TYPE_ID_EDIT 0x10005u
+#define TOLVAR_TYPE_ID_PICTURE 0x10006u
+#define TOLVAR_TYPE_ID_GROUP 0x10009u
+#define TOLVAR_TYPE_ID_LABEL 0x1000Au
+#define TOLVAR_TYPE_ID_BUTTON 0x1000Bu
+#define TOLVAR_TYPE_ID_LIST 0x1000Fu
+#define TOLVAR_TYPE_ID_TAB 0x10015u
+#define TOLVAR_TYPE_ID_HYPERLINK 0x1001Du
+#define TOLVAR_TYPE_ID_TIMER 0x10020u
+#define TOLVAR_TYPE_ID_REGEX 0x10030u
+#define TOLVAR_TYPE_ID_REGEX_MATCH 0x10031u
+#define TOLVAR_TYPE_ID_HTML_VIEW 0x40001u
+
+/* Property numbers for slots 0x10 and 0x14. */
+#define TOLVAR_PROP_DISABLED 0x06
+#define TOLVAR_PROP_TEXT 0x08
+#define TOLVAR_PROP_PICTURE 0x0A
+#define TOLVAR_PROP_ADDRESS 0x0B
+#define TOLVAR_PROP_PAGE 0x0C
+#define TOLVAR_PROP_CURRENT_ITEM 0x10
+
+/* Run-time error codes for slot 0x00. */
+#define TOLVAR_ERROR_INDEX_ABOVE 1
+#define TOLVAR_ERROR_INDEX_BELOW 4
+#define TOLVAR_ERROR_WRONG_TYPE 5
+#define TOLVAR_ERROR_DLL_ARGUMENTS 6
+
+/* Codes of slot 0x30. */
+#define TOLVAR_SPECIAL_ARRAY_GROWS 2
+#define TOLVAR_SPECIAL_AT_END 3
+
+/* Kernel commands of slot 0x0C, our own numbering. */
+#define TOLVAR_KCMD_MESSAGE_BOX 1 /* (text) -> int; OK button, the window's title as title */
+
+/* Every program routine is called by the kernel with a count and triples.
+ * The start routine gets one argument: a tolvar_program address. */
+typedef int32_t (*tolvar_routine)(int32_t count, const tolvar_arg *args);
+
+/* Where the loaded image lies. Offsets count from the block's first byte; an
+ * image-relative address (a relocated u32) becomes a pointer by adding block. */
+typedef struct tolvar_program {
+    uint8_t *block;
+    uint32_t block_size;
+    uint32_t const_data;
+    uint32_t form_data;
+    uint32_t help_data;
+    uint32_t code_data;
+    uint32_t var_data;
+} tolvar_program;
+
+/* The 13 slots. Slot offset s of the 32-bit table is member s / 4 here; a
+ * kind-0 relocation of s gives the block offset of that member. */
+typedef struct tolvar_services {
+    void (*runtime_error)(int32_t code);                                           /* 0x00 */
+    void *(*dll_command)(uint32_t index);                                          /* 0x04 */
+    tolvar_arg (*library_command)(uint32_t library, uint32_t command, int32_t count,
+                                  const tolvar_arg *args);                         /* 0x08 */
+    tolvar_arg (*kernel_command)(uint32_t command, int32_t count, const tolvar_arg *args); /* 0x0C */
+    tolvar_arg (*get_property)(uint32_t window, uint32_t object, uint32_t property,
+                               int32_t index);                                     /* 0x10 */
+    void (*set_property)(uint32_t window, uint32_t object, uint32_t property, int32_t index,
+                         tolvar_arg value);                                        /* 0x14 */
+    void *(*allocate)(uint32_t size);                                              /* 0x18 */
+    void *(*resize)(void *block, uint32_t size);                                   /* 0x1C */
+    void (*release)(void *block);                                                  /* 0x20 */
+    void (*end_program)(void);                                                     /* 0x24 */
+    int32_t (*event_loop)(int32_t unused);                                         /* 0x28 */
+    int32_t (*load_window)(uint32_t window);                                       /* 0x2C */
+    int32_t (*special)(int32_t code, uint64_t argument);                           /* 0x30 */
+} tolvar_services;
+
+#define TOLVAR_SERVICE_SLOTS 13
+
+/* Kernel library exports. */
+typedef void *(*tolvar_get_new_sock)(int32_t magic); /* GetNewSock(1000) -> run entry */
+typedef int32_t (*tolvar_run_entry)(const void *image);
+/* RunImage(image, size): load and run an image of known size; 0 on a normal
+ * end, non-zero when the image was refused. Used by the run entry and tests. */
+typedef int32_t (*tolvar_run_image)(const void *image, uint64_t size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

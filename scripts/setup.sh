@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Tolvar needs.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends \
+  g++ cmake ninja-build pkg-config \
+  qt6-base-dev libgl-dev \
+  libcurl4-openssl-dev libicu-dev libpcre2-dev \
+  libgtest-dev libgmock-dev libbenchmark-dev \
+  clang libclang-rt-14-dev \
+  fonts-wqy-microhei xvfb xauth imagemagick \
+  python3 nodejs

@@ -1,0 +1,211 @@
+// Compiled with -fexec-charset=GBK: every quoted text here is the image's GBK text.
+#include "tools/program_image.h"
+
+#include <map>
+
+#include "image/byte_io.h"
+#include "image/code_layout.h"
+#include "image/form_format.h"
+#include "image/program_table.h"
+#include "runtime/tolvar_abi.h"
+
+namespace tolvar::program {
+
+using namespace tolvar::image;
+
+namespace {
+
+constexpr uint32_t kConstFlags = 1, kFormFlags = 1, kHelpFlags = 1, kCodeFlags = 5, kVarFlags = 0x13;
+constexpr uint32_t kHelpSize = 52;
+constexpr uint32_t kVarSize = 8;
+
+const char kDefaultTitle[] = "Tolvar V 1.5版 每周领取15分钟  无限发短信 ★限★：接听免费的用户使用！！！";
+
+struct DllDeclaration {
+    const char *library;  // nullptr: none named
+    const char *function;
+};
+// The DLL-command table, entry N at index N.
+constexpr DllDeclaration kDllCommands[] = {
+    {"wininet.dll", "InternetOpenA"},       {"wininet.dll", "InternetConnectA"},
+    {"wininet.dll", "HttpOpenRequestA"},    {"wininet.dll", "HttpSendRequestA"},
+    {"wininet.dll", "InternetReadFile"},    {"wininet.dll", "HttpQueryInfoA"},
+    {"wininet.dll", "InternetCloseHandle"}, {"wininet.dll", "InternetSetCookieA"},
+    {"kernel32.dll", "GetCurrentProcessId"}, {nullptr, "MessageBoxA"},
+    {nullptr, "EnumWindows"},               {nullptr, "IsWindowVisible"},
+    {"user32.dll", "GetWindowThreadProcessId"}, {nullptr, "GetWindowTextA"},
+    {"user32.dll", "GetClassNameA"},        {nullptr, "MultiByteToWideChar"},
+    {"kernel32.dll", "WideCharToMultiByte"}, {"kernel32", "WideCharToMultiByte"},
+    {"kernel32", "LCMapStringA"},           {"SkinH_EL.dll", "SkinH_AttachRes"},
+};
+
+// Constants the code marks for renumbering, by "@reloc1" group: window ids,
+// DLL-command indexes, support-library indexes, library type ids.
+std::array<std::vector<uint32_t>, kReloc1Groups> marked_constants() {
+    std::array<std::vector<uint32_t>, kReloc1Groups> groups;
+    groups[0] = {TOLVAR_MAIN_WINDOW, TOLVAR_WINDOW_OBJECT};
+    for (uint32_t i = 0; i < std::size(kDllCommands); ++i) groups[1].push_back(i);
+    groups[2] = {4, 2, 5};
+    groups[3] = {TOLVAR_TYPE_ID_EDIT,   TOLVAR_TYPE_ID_REGEX,      TOLVAR_TYPE_ID_LIST,     TOLVAR_TYPE_ID_REGEX_MATCH,
+                 TOLVAR_TYPE_ID_WINDOW, TOLVAR_TYPE_ID_MENU_ITEM, TOLVAR_TYPE_ID_HYPERLINK};
+    return groups;
+}
+
+// Const data with one copy of each text.
+class ConstData {
+public:
+    ConstData() {
+        w_.text("");  // the empty text at offset 0
+        texts_[""] = 0;
+        w_.align(4);
+        empty_array_ = static_cast<uint32_t>(w_.size());
+        w_.u32(1);  // one dimension
+        w_.u32(0);  // of no element
+    }
+    uint32_t text(const std::string &s) {
+        auto [it, fresh] = texts_.try_emplace(s, static_cast<uint32_t>(w_.size()));
+        if (fresh) w_.text(s);
+        return it->second;
+    }
+    // A table of routine record offsets, each fixed up by a kind-3 relocation.
+    uint32_t routine_table(const std::vector<uint32_t> &records) {
+        w_.align(4);
+        uint32_t at = static_cast<uint32_t>(w_.size());
+        for (uint32_t r : records) {
+            relocations_.push_back(relocation_entry(static_cast<uint32_t>(w_.size()), RelocationKind::code_data));
+            w_.u32(r);
+        }
+        return at;
+    }
+    uint32_t empty_array() const { return empty_array_; }
+    Section section() {
+        Section s{kConstName, kConstFlags, static_cast<uint32_t>(w_.size()), true, std::move(w_.bytes()),
+                  std::move(relocations_)};
+        return s;
+    }
+
+private:
+    ByteWriter w_;
+    std::map<std::string, uint32_t> texts_;
+    std::vector<uint32_t> relocations_;
+    uint32_t empty_array_ = 0;
+};
+
+// Offset of routine record `r` once the code data's tables are laid out.
+struct CodePlan {
+    uint32_t records_at = 0;
+    uint32_t record(Routine r) const { return records_at + kRoutineRecordSize * static_cast<uint32_t>(r); }
+};
+
+CodePlan plan_code(uint32_t marked_count) {
+    uint32_t size = kServiceStubsSize;
+    size += 4 + 4 * kConstRefCount;
+    size += 4 + 4 * static_cast<uint32_t>(std::size(kRoutineRefTargets));
+    size += 4 + 4 * marked_count;
+    size += 4;
+    return {size};
+}
+
+Section code_section(const CodePlan &plan, const std::vector<uint32_t> &const_refs,
+                     const std::array<std::vector<uint32_t>, kReloc1Groups> &marked,
+                     std::array<std::vector<uint32_t>, kReloc1Groups> &reloc1_groups) {
+    ByteWriter w;
+    std::vector<uint32_t> relocations;
+    for (uint32_t i = 0; i < kServiceStubCount; ++i) {
+        relocations.push_back(relocation_entry(static_cast<uint32_t>(w.size()), RelocationKind::service));
+        w.u32(4 * i);
+    }
+    w.u32(static_cast<uint32_t>(const_refs.size()));
+    for (uint32_t ref : const_refs) {
+        relocations.push_back(relocation_entry(static_cast<uint32_t>(w.size()), RelocationKind::const_data));
+        w.u32(ref);
+    }
+    w.u32(static_cast<uint32_t>(std::size(kRoutineRefTargets)));
+    for (Routine target : kRoutineRefTargets) {
+        relocations.push_back(relocation_entry(static_cast<uint32_t>(w.size()), RelocationKind::code_data));
+        w.u32(plan.record(target));
+    }
+    uint32_t marked_count = 0;
+    for (const auto &g : marked) marked_count += static_cast<uint32_t>(g.size());
+    w.u32(marked_count);
+    for (size_t g = 0; g < kReloc1Groups; ++g) {
+        for (uint32_t value : marked[g]) {
+            reloc1_groups[g].push_back(static_cast<uint32_t>(w.size()));
+            w.u32(value);
+        }
+    }
+    w.u32(kRoutineCount);
+    for (const char *name : kRoutineNames) {
+        std::string padded(name);
+        padded.resize(kRoutineRecordSize, '\0');
+        w.raw(padded);
+    }
+    uint32_t size = static_cast<uint32_t>(w.size());
+    return Section{kCodeName, kCodeFlags, size, true, std::move(w.bytes()), std::move(relocations)};
+}
+
+Section form_section(const ProgramSettings &settings) {
+    FormObject window;
+    window.id = TOLVAR_WINDOW_OBJECT;
+    window.type_id = TOLVAR_TYPE_ID_WINDOW;
+    window.name = "主窗口";
+    window.left = 50;
+    window.top = 50;
+    window.width = 740;
+    window.height = 510;
+    window.flags = kFlagVisible | kFlagFocusable;
+    window.options = write_window_options({kDefaultTitle, settings.icon, {}});
+    Form form;
+    form.objects.push_back(std::move(window));
+    std::vector<uint8_t> data = write_form(form);
+    uint32_t size = static_cast<uint32_t>(data.size());
+    return Section{kFormName, kFormFlags, size, true, std::move(data), {}};
+}
+
+}  // namespace
+
+std::vector<LibraryRecord> declared_libraries() {
+    return {
+        {"krnln", "d09f2340818511d396f6aaf844c7e325", "5", "0", "系统核心支持库"},
+        {"spec", "A512548E76954B6E92C21055517615B0", "3", "0", "特殊功能支持库"},
+        {"eImgConverter", "8FA3AA46276847db8F28E57E7FB97B7F", "2", "0", "图像格式转换支持库"},
+        {"HtmlView", "5014D8FA6DCA40b68FA626D8183666EB", "2", "0", "超文本浏览框支持库"},
+        {"eAPI", "F7FC1AE45C5C4758AF03EF19F18A395D", "3", "0", "应用接口支持库"},
+        {"internet", "707ca37322474f6ca841f0e224f4b620", "2", "0", "互联网支持库"},
+        {"iext", "27bb20fdd3e145e4bee3db39ddd6e64c", "2", "0", "扩展界面支持库一"},
+    };
+}
+
+Image build_program_image(const ProgramSettings &settings) {
+    Image image;
+    ConstData consts;
+    for (const auto &d : kDllCommands)
+        image.dll_commands.push_back({d.library ? consts.text(d.library) : 0, consts.text(d.function)});
+
+    auto marked = marked_constants();
+    uint32_t marked_count = 0;
+    for (const auto &g : marked) marked_count += static_cast<uint32_t>(g.size());
+    CodePlan plan = plan_code(marked_count);
+
+    std::vector<uint32_t> operations;
+    for (Routine op : kRegexOperations) operations.push_back(plan.record(op));
+    std::vector<uint32_t> const_refs(kConstRefCount);
+    auto ref = [&](ConstRef r) -> uint32_t & { return const_refs[static_cast<uint32_t>(r)]; };
+    ref(ConstRef::empty_text) = 0;
+    ref(ConstRef::empty_array) = consts.empty_array();
+    ref(ConstRef::regex_operations) = consts.routine_table(operations);
+    ref(ConstRef::service_host) = consts.text(settings.service_host);
+    ref(ConstRef::echo_url) = consts.text(settings.echo_url);
+    ref(ConstRef::default_number) = consts.text(settings.default_number);
+
+    image.start_offset = plan.record(Routine::tolvar_start);
+    image.libraries = declared_libraries();
+    image.sections.push_back(consts.section());
+    image.sections.push_back(form_section(settings));
+    image.sections.push_back(Section{kHelpName, kHelpFlags, kHelpSize, true, std::vector<uint8_t>(kHelpSize), {}});
+    image.sections.push_back(code_section(plan, const_refs, marked, image.reloc1_groups));
+    image.sections.push_back(Section{kVarName, kVarFlags, kVarSize, false, {}, {}});
+    return image;
+}
+
+}  // namespace tolvar::program
