@@ -11,6 +11,7 @@ namespace {
 constexpr uint32_t kMaxDllCommands = 4096;
 constexpr const char *kChainNames[kSectionCount] = {kConstName, kFormName, kHelpName,
                                                      kCodeName,  kVarName,  kReloc1Name};
+constexpr uint32_t kChainFlags[kSectionCount] = {1, 1, 1, 5, 0x13, 1};
 
 struct Failure {
     std::string reason;
@@ -89,9 +90,13 @@ void read_sections(std::span<const uint8_t> bytes, ReadImage &out) {
     Image &image = out.image;
     ImageLayout &layout = out.layout;
     uint32_t at = layout.first_section;
+    uint64_t expected_at = at;  // sections lie one after the other
     for (size_t i = 0; i < kSectionCount; ++i) {
         if (at == kNoOffset) fail("section chain ends after " + std::to_string(i) + " sections");
         if (i > 0 && at <= layout.header_offsets[i - 1]) fail("section chain loops back at " + hex(at));
+        if (at != expected_at)
+            fail("section header at " + hex(at) + " does not follow the previous section at " +
+                 hex(static_cast<uint32_t>(expected_at)));
         ByteReader r(bytes, at);
         uint32_t header_size = r.u32();
         uint32_t next = r.u32();
@@ -101,12 +106,16 @@ void read_sections(std::span<const uint8_t> bytes, ReadImage &out) {
         uint32_t stored_size = r.u32();
         uint32_t data_offset = r.u32();
         uint32_t count = r.u32();
-        r.u32();
+        uint32_t zero = r.u32();
         if (!r.ok()) fail("section header at " + hex(at) + " runs past the end of the image");
         std::string name(reinterpret_cast<const char *>(name_bytes.data()),
                          strnlen(reinterpret_cast<const char *>(name_bytes.data()), kSectionNameSize));
-        if (name != kChainNames[i])
+        bool padded = std::all_of(name_bytes.begin() + name.size(), name_bytes.end(), [](uint8_t b) { return !b; });
+        if (name != kChainNames[i] || !padded)
             fail("section " + std::to_string(i) + " is \"" + name + "\", expected \"" + kChainNames[i] + "\"");
+        if (flags != kChainFlags[i])
+            fail("section \"" + name + "\" has flags " + hex(flags) + ", expected " + hex(kChainFlags[i]));
+        if (zero != 0) fail("section \"" + name + "\" header field 0x34 is not zero");
         if (count > r.remaining() / 4 || header_size != kSectionHeaderSize + 4 * count)
             fail("section \"" + name + "\" header size does not match its relocation count");
         std::vector<uint32_t> relocations(count);
@@ -118,6 +127,9 @@ void read_sections(std::span<const uint8_t> bytes, ReadImage &out) {
         if (!stored && stored_size != 0) fail("section \"" + name + "\" stores data without an offset");
         if (stored && (data_offset > bytes.size() || stored_size > bytes.size() - data_offset))
             fail("section \"" + name + "\" data lies outside the image");
+        if (stored && data_offset != at + uint64_t(header_size))
+            fail("section \"" + name + "\" data does not follow its header");
+        expected_at = uint64_t(at) + header_size + (stored ? stored_size : 0);
         if (i == kReloc1) {
             // The size fields hold 4 less than the groups occupy: walk the counted groups.
             ByteReader g(bytes, stored ? data_offset : bytes.size());
@@ -131,8 +143,15 @@ void read_sections(std::span<const uint8_t> bytes, ReadImage &out) {
             layout.reloc1_declared_size = stored_size;
             layout.reloc1_occupied_size = static_cast<uint32_t>(g.pos() - data_offset);
             if (!relocations.empty()) fail("\"@reloc1\" has relocation entries");
+            uint32_t occupied = layout.reloc1_occupied_size;
+            if (memory_size != stored_size || (stored_size != occupied && stored_size + 4 != occupied))
+                fail("\"@reloc1\" size " + std::to_string(stored_size) + " does not fit its groups of " +
+                     std::to_string(occupied) + " bytes");
         } else {
-            if (stored_size > memory_size) fail("section \"" + name + "\" stores more than its size in memory");
+            // A section is stored whole or not at all.
+            if (stored ? stored_size != memory_size : i != kVar)
+                fail("section \"" + name + "\" stores " + std::to_string(stored_size) + " of its " +
+                     std::to_string(memory_size) + " bytes");
             Section s;
             s.name = name;
             s.flags = flags;
@@ -190,6 +209,12 @@ ReadImage read_checked(std::span<const uint8_t> bytes) {
     image.field34 = load_u32(bytes.data() + 0x34);
     uint32_t n = load_u32(bytes.data() + 0x38);
     image.start_offset = load_u32(bytes.data() + 0x3C);
+    const uint32_t fixed[][2] = {{0x28, kField28}, {0x2C, kField2C}, {0x30, kField30}, {0x34, kField34}};
+    for (auto [at, expected] : fixed)
+        if (load_u32(bytes.data() + at) != expected)
+            fail("header field " + hex(at) + " is " + hex(load_u32(bytes.data() + at)) + ", expected " + hex(expected));
+    for (size_t i = 0; i < 8; ++i)
+        if (image.reserved[i] != 0) fail("header field " + hex(uint32_t(4 + 4 * i)) + " is not zero");
     if (n > kMaxDllCommands || kHeaderFixedSize + 8ull * n > bytes.size())
         fail("DLL-command table of " + std::to_string(n) + " entries runs past the end of the image");
     image.dll_commands.resize(n);
@@ -211,8 +236,6 @@ ReadImage read_checked(std::span<const uint8_t> bytes) {
     std::string error;
     auto code = parse_code_data(image.sections[kCode].data, error);
     if (!code) fail(error);
-    if (image.sections[kCode].data.size() != image.sections[kCode].memory_size)
-        fail("code data is not stored whole");
     out.code = std::move(*code);
     if (!out.code.record_at(image.start_offset))
         fail("start routine offset " + hex(image.start_offset) + " names no routine record");

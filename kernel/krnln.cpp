@@ -27,7 +27,9 @@ KernelState &state() {
 
 void report_error(const std::string &text) {
     std::fprintf(stderr, "tolvar: %s\n", text.c_str());
-    if (qobject_cast<QApplication *>(QCoreApplication::instance()))
+    // A box needs someone to see it: not on the offscreen or minimal platforms.
+    bool seen = QGuiApplication::platformName() != "offscreen" && QGuiApplication::platformName() != "minimal";
+    if (seen && qobject_cast<QApplication *>(QCoreApplication::instance()))
         QMessageBox::critical(state().window.get(), "Error", QString::fromStdString(text));
 }
 

@@ -42,6 +42,10 @@ int main(int argc, char **argv) {
     if (!result.read) return refuse(file, result.error);
     for (const auto &r : result.read->code.records)
         if (!known_routine(r.name)) return refuse(file, "routine \"" + r.name + "\" is not in the program");
+    auto *start = result.read->code.record_at(result.read->image.start_offset);
+    if (start->name != tolvar::program::kRoutineNames[0])
+        return refuse(file, "the start routine is \"" + start->name + "\", not \"" +
+                                tolvar::program::kRoutineNames[0] + "\"");
     if (!check_only) tolvar::image::dump_image(*result.read, std::cout);
     return 0;
 }

@@ -1,0 +1,32 @@
+// Test images: Tolvar's image as the builder makes it, with a loopback service,
+// and small helpers to look at or damage its bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/byte_io.h"
+#include "image/image_format.h"
+#include "image/image_writer.h"
+#include "tools/program_image.h"
+
+namespace tolvar::test {
+
+inline program::ProgramSettings loopback_settings() {
+    program::ProgramSettings s;
+    s.service_host = "127.0.0.1:18086";
+    s.echo_url = "http://127.0.0.1:18086/ip.php";
+    s.default_number = "13900000000";
+    s.icon = std::vector<uint8_t>(64, 0x11);
+    return s;
+}
+
+inline image::Image test_image() { return program::build_program_image(loopback_settings()); }
+inline std::vector<uint8_t> test_image_bytes() { return image::write_image(test_image()); }
+
+inline uint32_t u32_at(const std::vector<uint8_t> &bytes, size_t at) { return image::load_u32(bytes.data() + at); }
+inline void set_u32(std::vector<uint8_t> &bytes, size_t at, uint32_t v) { image::store_u32(bytes.data() + at, v); }
+
+
+}  // namespace tolvar::test
