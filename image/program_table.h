@@ -11,6 +11,34 @@
 #define TOLVAR_ROUTINES(X) \
     X(tolvar_start)        \
     X(tolvar_cleanup)      \
+    X(dial_digit_0)        \
+    X(dial_digit_1)        \
+    X(dial_digit_2)        \
+    X(dial_digit_3)        \
+    X(dial_digit_4)        \
+    X(dial_digit_5)        \
+    X(dial_digit_6)        \
+    X(dial_digit_7)        \
+    X(dial_digit_8)        \
+    X(dial_digit_9)        \
+    X(dial_clear)          \
+    X(hint_clear_edit3)    \
+    X(hint_clear_edit4)    \
+    X(friend_menu_popup)   \
+    X(exit_command)        \
+    X(help_page_open)      \
+    X(shopping_link_1)     \
+    X(shopping_link_2)     \
+    X(shopping_link_3)     \
+    X(shopping_link_4)     \
+    X(shopping_link_5)     \
+    X(shopping_link_6)     \
+    X(shopping_link_7)     \
+    X(shopping_link_8)     \
+    X(shopping_link_9)     \
+    X(shopping_link_10)    \
+    X(shopping_link_11)    \
+    X(shopping_link_12)    \
     X(regex_destroy)       \
     X(regex_copy)          \
     X(regex_create)        \
@@ -45,7 +73,20 @@
     X(regex_operations)      \
     X(service_host)          \
     X(echo_url)              \
-    X(default_number)
+    X(default_number)        \
+    X(help_file)             \
+    X(shopping_link_1)       \
+    X(shopping_link_2)       \
+    X(shopping_link_3)       \
+    X(shopping_link_4)       \
+    X(shopping_link_5)       \
+    X(shopping_link_6)       \
+    X(shopping_link_7)       \
+    X(shopping_link_8)       \
+    X(shopping_link_9)       \
+    X(shopping_link_10)      \
+    X(shopping_link_11)      \
+    X(shopping_link_12)
 
 namespace tolvar::program {
 

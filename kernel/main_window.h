@@ -1,14 +1,19 @@
-// The main window, built from the form section alone.
+// The main window, built from the form section alone: one widget per control
+// record, the menu bar and the hidden pop-up menus, and the event bindings.
 #pragma once
 
-#include <QWidget>
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
 #include <functional>
+#include <unordered_map>
 
 #include "image/form_format.h"
 
 namespace tolvar::kernel {
 
-class MainWindow : public QWidget {
+class MainWindow : public QMainWindow {
+    Q_OBJECT
 public:
     // `run_routine` runs a bound routine by its code-data offset.
     MainWindow(const image::Form &form, std::function<void(uint32_t)> run_routine);
@@ -17,9 +22,31 @@ public:
     // fires its created event.
     void show_from_form();
 
+    struct Control {
+        uint32_t type = 0;
+        QWidget *widget = nullptr;
+    };
+    // The control with this id, or null.
+    const Control *control(uint32_t id) const;
+    // The top-level menu with this id (hidden ones included), or null.
+    QMenu *menu(uint32_t id) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    QWidget *make_widget(const image::FormObject &record, QWidget *parent);
+    QWidget *parent_widget(const image::FormObject &record);
+    void bind_events(const image::FormObject &record, QWidget *widget);
+    void build_menus();
+    void run(int32_t event, const image::FormObject &record);
+
+    const image::Form &form_;
     const image::FormObject &record_;
     std::function<void(uint32_t)> run_routine_;
+    std::unordered_map<uint32_t, Control> controls_;
+    std::unordered_map<uint32_t, QMenu *> menus_;
+    std::unordered_map<QObject *, const image::FormObject *> watched_;
 };
 
 }  // namespace tolvar::kernel

@@ -2,21 +2,18 @@
 #include "kernel/services.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "kernel/gbk.h"
+#include "kernel/control_services.h"
+#include "kernel/control_widgets.h"
 #include "kernel/kernel_state.h"
+#include "kernel/values.h"
 
 namespace tolvar::kernel {
 
 namespace {
-
-tolvar_arg integer_value(int32_t v) { return {static_cast<uint32_t>(v), v < 0 ? 0xFFFFFFFFu : 0u, TOLVAR_TYPE_INT}; }
-
-uint64_t value64(const tolvar_arg &a) { return uint64_t(a.high) << 32 | a.low; }
 
 const char *error_description(int32_t code) {
     switch (code) {
@@ -28,72 +25,35 @@ const char *error_description(int32_t code) {
     }
 }
 
-void runtime_error(int32_t code) {
-    char text[160];
-    std::snprintf(text, sizeof text, "Run-time error %d: %s. The program stops.", code, error_description(code));
-    report_error(text);
-    std::fflush(nullptr);
-    std::_Exit(1);
-}
+void runtime_error(int32_t code) { stop_with_runtime_error(code); }
 
 void *dll_command(uint32_t index) {
     const Program *p = state().program.get();
-    if (!p || index >= p->dlls.functions.size()) runtime_error(TOLVAR_ERROR_DLL_ARGUMENTS);
+    if (!p || index >= p->dlls.functions.size()) stop_with_runtime_error(TOLVAR_ERROR_DLL_ARGUMENTS);
     return p->dlls.functions[index];
 }
 
-tolvar_arg library_command(uint32_t, uint32_t, int32_t, const tolvar_arg *) { return {0, 0, TOLVAR_TYPE_NONE}; }
-
-tolvar_arg kernel_command(uint32_t command, int32_t count, const tolvar_arg *args) {
-    switch (command) {
-        case TOLVAR_KCMD_MESSAGE_BOX: {
-            const char *text = count >= 1 && args[0].type == TOLVAR_TYPE_TEXT
-                                   ? reinterpret_cast<const char *>(value64(args[0]))
-                                   : nullptr;
-            QWidget *owner = state().window.get();
-            QMessageBox box(QMessageBox::NoIcon, owner ? owner->windowTitle() : QString(),
-                            from_gbk(text ? text : ""), QMessageBox::Ok, owner);
-            box.exec();
-            return integer_value(1);
-        }
-        default: return {0, 0, TOLVAR_TYPE_NONE};
+tolvar_arg library_command(uint32_t library, uint32_t command, int32_t count, const tolvar_arg *args) {
+    if (library == TOLVAR_LIB_EAPI && command == TOLVAR_LCMD_OPEN_ADDRESS && count >= 1) {
+        open_address(text_arg(args[0]));
+        return int_value(1);
     }
+    return no_value();
 }
 
-bool is_main_window(uint32_t window, uint32_t object) {
-    return window == TOLVAR_MAIN_WINDOW && (object == TOLVAR_WINDOW_OBJECT || object == TOLVAR_MAIN_WINDOW);
+tolvar_arg kernel_command(uint32_t command, int32_t count, const tolvar_arg *args) {
+    return control_command(state().window.get(), command, count, args);
 }
 
 tolvar_arg get_property(uint32_t window, uint32_t object, uint32_t property, int32_t) {
-    QWidget *w = state().window.get();
-    if (!w || !is_main_window(window, object)) return {0, 0, TOLVAR_TYPE_NONE};
-    switch (property) {
-        case TOLVAR_PROP_TEXT: {
-            QByteArray gbk = to_gbk(w->windowTitle());
-            void *text = allocate_block(static_cast<uint32_t>(gbk.size() + 1));
-            std::memcpy(text, gbk.constData(), static_cast<size_t>(gbk.size()) + 1);
-            auto address = reinterpret_cast<uintptr_t>(text);
-            return {static_cast<uint32_t>(address), static_cast<uint32_t>(address >> 32), TOLVAR_TYPE_TEXT};
-        }
-        case TOLVAR_PROP_DISABLED: return integer_value(w->isEnabled() ? 0 : 1);
-        default: return {0, 0, TOLVAR_TYPE_NONE};
-    }
+    MainWindow *w = state().window.get();
+    if (!w || window != TOLVAR_MAIN_WINDOW) return no_value();
+    return control_property(*w, object, property);
 }
 
 void set_property(uint32_t window, uint32_t object, uint32_t property, int32_t, tolvar_arg value) {
-    QWidget *w = state().window.get();
-    if (!w || !is_main_window(window, object)) return;
-    switch (property) {
-        case TOLVAR_PROP_TEXT:
-            if (value.type != TOLVAR_TYPE_TEXT) runtime_error(TOLVAR_ERROR_WRONG_TYPE);
-            {
-                auto *text = reinterpret_cast<const char *>(value64(value));
-                w->setWindowTitle(from_gbk(text ? text : ""));
-            }
-            break;
-        case TOLVAR_PROP_DISABLED: w->setEnabled(value.low == 0); break;
-        default: break;
-    }
+    MainWindow *w = state().window.get();
+    if (w && window == TOLVAR_MAIN_WINDOW) set_control_property(*w, object, property, value);
 }
 
 void *resize_block(void *block, uint32_t size) {
@@ -141,6 +101,14 @@ int32_t special(int32_t code, uint64_t argument) {
 }
 
 }  // namespace
+
+void stop_with_runtime_error(int32_t code) {
+    char text[160];
+    std::snprintf(text, sizeof text, "Run-time error %d: %s. The program stops.", code, error_description(code));
+    report_error(text);
+    std::fflush(nullptr);
+    std::_Exit(1);
+}
 
 void *allocate_block(uint32_t size) { return std::calloc(1, size ? size : 1); }
 

@@ -9,7 +9,7 @@ namespace tolvar::runtime {
 struct WindowRecord {
     int32_t handle;
     int32_t process;
-    int32_t visible;
+    int32_t thread;
     char *title;
     char *class_name;
 };

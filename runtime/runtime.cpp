@@ -1,5 +1,7 @@
 #include "runtime/runtime.h"
 
+#include "runtime/services.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -15,22 +17,17 @@ uint32_t code_u32(uint32_t offset) {
     return v;
 }
 
-// A slot is reached through its stub: the stub at code offset s holds, once
-// relocated, the block offset of slot s in the kernel's service table.
-template <class Fn>
-Fn slot(uint32_t slot_offset) {
-    Fn fn;
-    std::memcpy(&fn, g_program.block + code_u32(slot_offset), sizeof fn);
-    return fn;
-}
-
-#define TOLVAR_SLOT(member, offset) slot<decltype(tolvar_services::member)>(offset)
-
 // Offsets inside the code data of the const and routine reference tables.
 constexpr uint32_t kConstRefsAt = 13 * 4 + 4;
 uint32_t routine_refs_at() { return kConstRefsAt + 4 * code_u32(kConstRefsAt - 4) + 4; }
 
 }  // namespace
+
+// The stub at code offset 0 holds, once relocated, the block offset of slot
+// 0x00; the slots follow in order.
+const tolvar_services &services() {
+    return *reinterpret_cast<const tolvar_services *>(g_program.block + code_u32(0));
+}
 
 void attach(const tolvar_program *p) { g_program = *p; }
 const tolvar_program &program() { return g_program; }
@@ -45,20 +42,20 @@ uint32_t routine_address(program::RoutineRef ref) {
 }
 
 void runtime_error(int32_t code) {
-    TOLVAR_SLOT(runtime_error, 0x00)(code);
+    services().runtime_error(code);
     std::abort();  // the kernel never returns from a run-time error
 }
-void *allocate(uint32_t size) { return TOLVAR_SLOT(allocate, 0x18)(size); }
-void *resize(void *block, uint32_t size) { return TOLVAR_SLOT(resize, 0x1C)(block, size); }
-void release(void *block) { TOLVAR_SLOT(release, 0x20)(block); }
-void end_program() { TOLVAR_SLOT(end_program, 0x24)(); }
-int32_t event_loop() { return TOLVAR_SLOT(event_loop, 0x28)(0); }
-int32_t load_window(uint32_t window) { return TOLVAR_SLOT(load_window, 0x2C)(window); }
+void *allocate(uint32_t size) { return services().allocate(size); }
+void *resize(void *block, uint32_t size) { return services().resize(block, size); }
+void release(void *block) { services().release(block); }
+void end_program() { services().end_program(); }
+int32_t event_loop() { return services().event_loop(0); }
+int32_t load_window(uint32_t window) { return services().load_window(window); }
 void at_end(program::RoutineRef routine) {
-    TOLVAR_SLOT(special, 0x30)(TOLVAR_SPECIAL_AT_END, routine_address(routine));
+    services().special(TOLVAR_SPECIAL_AT_END, routine_address(routine));
 }
 void array_grows(void *array_variable) {
-    TOLVAR_SLOT(special, 0x30)(TOLVAR_SPECIAL_ARRAY_GROWS, reinterpret_cast<uintptr_t>(array_variable));
+    services().special(TOLVAR_SPECIAL_ARRAY_GROWS, reinterpret_cast<uintptr_t>(array_variable));
 }
 
 char *new_text(std::string_view text) {
@@ -71,7 +68,7 @@ char *new_text(std::string_view text) {
 void message_box(const char *text) {
     tolvar_arg arg{static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text)),
                    static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text) >> 32), TOLVAR_TYPE_TEXT};
-    TOLVAR_SLOT(kernel_command, 0x0C)(TOLVAR_KCMD_MESSAGE_BOX, 1, &arg);
+    services().kernel_command(TOLVAR_KCMD_MESSAGE_BOX, 1, &arg);
 }
 
 uint32_t array_count(const void *array) {

@@ -74,8 +74,25 @@ typedef struct tolvar_arg {
 #define TOLVAR_SPECIAL_ARRAY_GROWS 2
 #define TOLVAR_SPECIAL_AT_END 3
 
-/* Kernel commands of slot 0x0C, our own numbering. */
-#define TOLVAR_KCMD_MESSAGE_BOX 1 /* (text) -> int; OK button, the window's title as title */
+/* Kernel commands of slot 0x0C, our own numbering. A control argument is a
+   control reference: the triple (window id, object id, library type id). */
+#define TOLVAR_KCMD_MESSAGE_BOX 1       /* (text) -> int; OK button, the window's title as title */
+#define TOLVAR_KCMD_APPEND_TEXT 2       /* (edit box, text): at the end, whatever the caret */
+#define TOLVAR_KCMD_SET_FOCUS 3         /* (control) */
+#define TOLVAR_KCMD_LIST_ADD 4          /* (list box, text, integer value) */
+#define TOLVAR_KCMD_LIST_CLEAR 5        /* (list box) */
+#define TOLVAR_KCMD_LIST_ITEM_TEXT 6    /* (list box, index from 0) -> text; empty outside the list */
+#define TOLVAR_KCMD_LIST_ITEM_VALUE 7   /* (list box, index from 0) -> integer; 0 outside the list */
+#define TOLVAR_KCMD_LIST_COUNT 8        /* (list box) -> integer */
+#define TOLVAR_KCMD_TIMER_INTERVAL 9    /* (timer, milliseconds); 0 stops it */
+#define TOLVAR_KCMD_OPEN_HYPERLINK 10   /* (hyperlink box): open its target in the system's handler */
+#define TOLVAR_KCMD_POPUP_MENU 11       /* (menu item): pop up that top-level menu at the mouse */
+#define TOLVAR_KCMD_DESTROY_WINDOW 12   /* (window): the event loop ends */
+#define TOLVAR_KCMD_PROGRAM_DIRECTORY 13 /* () -> text: the program's folder, no trailing separator */
+
+/* Support-library commands of slot 0x08 (library index, command). */
+#define TOLVAR_LIB_EAPI 4
+#define TOLVAR_LCMD_OPEN_ADDRESS 0xE0 /* (text): open a web address in the system's browser */
 
 /* Every program routine is called by the kernel with a count and triples.
  * The start routine gets one argument: a tolvar_program address. */

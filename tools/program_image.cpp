@@ -1,13 +1,17 @@
 // Compiled with -fexec-charset=GBK: every quoted text here is the image's GBK text.
 #include "tools/program_image.h"
 
+#include <algorithm>
 #include <map>
 
 #include "image/byte_io.h"
 #include "image/code_layout.h"
 #include "image/form_format.h"
 #include "image/program_table.h"
+#include "image/control_options.h"
 #include "runtime/tolvar_abi.h"
+#include "ui/event_bindings.h"
+#include "ui/main_window_layout.h"
 
 namespace tolvar::program {
 
@@ -19,7 +23,15 @@ constexpr uint32_t kConstFlags = 1, kFormFlags = 1, kHelpFlags = 1, kCodeFlags =
 constexpr uint32_t kHelpSize = 52;
 constexpr uint32_t kVarSize = 8;
 
-const char kDefaultTitle[] = "Tolvar V 1.5版 每周领取15分钟  无限发短信 ★限★：接听免费的用户使用！！！";
+// The twelve shopping links of the menu "精彩推荐", in link order.
+const char *const kShoppingLinks[12] = {
+    "http://shop.example.com/mall/",          "http://shop.example.com/girls/",
+    "http://shop.example.com/crown-shops/",   "http://shop.example.com/channel/flights/",
+    "http://shop.example.com/channel/all/",   "http://shop.example.com/channel/baby/",
+    "http://shop.example.com/channel/appliances/", "http://shop.example.com/channel/deals/",
+    "http://shop.example.com/channel/beauty/", "http://shop.example.com/click?shop=korean-fashion",
+    "http://shop.example.com/click?shop=slimming", "http://shop.example.com/click?shop=menswear",
+};
 
 struct DllDeclaration {
     const char *library;  // nullptr: none named
@@ -144,19 +156,79 @@ Section code_section(const CodePlan &plan, const std::vector<uint32_t> &const_re
     return Section{kCodeName, kCodeFlags, size, true, std::move(w.bytes()), std::move(relocations)};
 }
 
-Section form_section(const ProgramSettings &settings) {
+std::vector<EventBinding> bindings_of(uint32_t object, const CodePlan &plan) {
+    std::vector<EventBinding> out;
+    for (const auto &b : ui::event_bindings())
+        if (b.object == object) out.push_back({b.event, plan.record(b.routine)});
+    return out;
+}
+
+uint32_t control_flags(const ui::ControlLayout &c) {
+    if (c.kind == ui::Kind::tab) return 0x11;
+    bool focusable = c.kind == ui::Kind::edit || c.kind == ui::Kind::button || c.kind == ui::Kind::list ||
+                     c.kind == ui::Kind::html;
+    return (c.hidden ? 0 : kFlagVisible) | (c.disabled ? kFlagDisabled : 0) | (focusable ? kFlagFocusable : 0);
+}
+
+// Child ids of a control or the window; a tab control's pages each end with a 0.
+std::vector<uint32_t> children_of(uint32_t parent, bool tab) {
+    std::vector<uint32_t> out;
+    int32_t pages = 0;
+    for (const auto &c : ui::control_layouts())
+        if (c.parent == parent) pages = std::max(pages, c.page + 1);
+    for (int32_t page = tab ? 0 : -1; page < (tab ? pages : 0); ++page) {
+        for (const auto &c : ui::control_layouts())
+            if (c.parent == parent && c.page == page) out.push_back(c.id);
+        if (tab) out.push_back(0);
+    }
+    return out;
+}
+
+Section form_section(const ProgramSettings &settings, const CodePlan &plan) {
+    Form form;
+    const ui::WindowLayout &w = ui::window_layout();
     FormObject window;
     window.id = TOLVAR_WINDOW_OBJECT;
     window.type_id = TOLVAR_TYPE_ID_WINDOW;
     window.name = "主窗口";
-    window.left = 50;
-    window.top = 50;
-    window.width = 740;
-    window.height = 510;
+    window.left = w.left;
+    window.top = w.top;
+    window.width = w.width;
+    window.height = w.height;
+    window.children = children_of(TOLVAR_MAIN_WINDOW, false);
     window.flags = kFlagVisible | kFlagFocusable;
-    window.options = write_window_options({kDefaultTitle, settings.icon, {}});
-    Form form;
+    window.bindings = bindings_of(TOLVAR_WINDOW_OBJECT, plan);
+    window.options = write_window_options({w.title, settings.icon, {}});
     form.objects.push_back(std::move(window));
+
+    for (const auto &c : ui::control_layouts()) {
+        FormObject o;
+        o.id = c.id;
+        o.type_id = static_cast<uint32_t>(c.kind);
+        o.name = ui::kControlNames[c.id - ui::kFirstControlId];
+        o.left = c.left;
+        o.top = c.top;
+        o.width = c.width;
+        o.height = c.height;
+        o.parent = c.parent;
+        o.children = children_of(c.id, c.kind == ui::Kind::tab);
+        o.flags = control_flags(c);
+        o.bindings = bindings_of(c.id, plan);
+        o.options = write_control_options(c.options);
+        form.objects.push_back(std::move(o));
+    }
+    for (const auto &m : ui::menu_layouts()) {
+        FormObject o;
+        o.id = m.id;
+        o.type_id = TOLVAR_TYPE_ID_MENU_ITEM;
+        o.name = ui::kMenuItemNames[m.id - ui::kFirstMenuItemId];
+        o.level = m.level;
+        o.hidden = m.hidden ? 1 : 0;
+        o.caption = m.caption;
+        auto bindings = bindings_of(m.id, plan);
+        o.handler = bindings.empty() ? -1 : static_cast<int32_t>(bindings.front().code_offset);
+        form.objects.push_back(std::move(o));
+    }
     std::vector<uint8_t> data = write_form(form);
     uint32_t size = static_cast<uint32_t>(data.size());
     return Section{kFormName, kFormFlags, size, true, std::move(data), {}};
@@ -197,11 +269,14 @@ Image build_program_image(const ProgramSettings &settings) {
     ref(ConstRef::service_host) = consts.text(settings.service_host);
     ref(ConstRef::echo_url) = consts.text(settings.echo_url);
     ref(ConstRef::default_number) = consts.text(settings.default_number);
+    ref(ConstRef::help_file) = consts.text("/使用帮助.html");
+    for (uint32_t i = 0; i < 12; ++i)
+        const_refs[static_cast<uint32_t>(ConstRef::shopping_link_1) + i] = consts.text(kShoppingLinks[i]);
 
     image.start_offset = plan.record(Routine::tolvar_start);
     image.libraries = declared_libraries();
     image.sections.push_back(consts.section());
-    image.sections.push_back(form_section(settings));
+    image.sections.push_back(form_section(settings, plan));
     image.sections.push_back(Section{kHelpName, kHelpFlags, kHelpSize, true, std::vector<uint8_t>(kHelpSize), {}});
     image.sections.push_back(code_section(plan, const_refs, marked, image.reloc1_groups));
     image.sections.push_back(Section{kVarName, kVarFlags, kVarSize, false, {}, {}});

@@ -1,0 +1,109 @@
+#include "kernel/control_widgets.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QFrame>
+#include <QUrl>
+
+namespace tolvar::kernel {
+
+namespace {
+constexpr int kTabStripHeight = 22;
+}
+
+TabControl::TabControl(const QStringList &titles, QWidget *parent) : QWidget(parent) {
+    frame_ = new QFrame(this);
+    static_cast<QFrame *>(frame_)->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    for (int i = 0; i < titles.size(); ++i) {
+        auto *page = new QWidget(this);
+        page->setObjectName(QString("page%1").arg(i));
+        pages_.push_back(page);
+    }
+    bar_ = new QTabBar(this);
+    bar_->setDrawBase(false);
+    bar_->setExpanding(false);
+    for (const auto &t : titles) bar_->addTab(t);
+    bar_->raise();
+    connect(bar_, &QTabBar::currentChanged, this, &TabControl::show_page);
+    show_page(0);
+}
+
+QWidget *TabControl::page(int index) const {
+    return index >= 0 && index < page_count() ? pages_[static_cast<size_t>(index)] : nullptr;
+}
+
+void TabControl::set_current(int index) {
+    if (index >= 0 && index < page_count()) bar_->setCurrentIndex(index);
+}
+
+void TabControl::show_page(int index) {
+    for (int i = 0; i < page_count(); ++i) pages_[static_cast<size_t>(i)]->setVisible(i == index);
+}
+
+void TabControl::resizeEvent(QResizeEvent *) {
+    bar_->setGeometry(2, 0, width() - 4, kTabStripHeight);
+    frame_->setGeometry(0, kTabStripHeight - 1, width(), height() - kTabStripHeight + 1);
+    for (QWidget *page : pages_) page->setGeometry(0, 0, width(), height());
+    bar_->raise();
+}
+
+MultiLineEditBox::MultiLineEditBox(int max_length, QWidget *parent) : QPlainTextEdit(parent), max_length_(max_length) {
+    connect(this, &QPlainTextEdit::textChanged, this, &MultiLineEditBox::enforce_max_length);
+}
+
+void MultiLineEditBox::enforce_max_length() {
+    if (max_length_ <= 0 || enforcing_) return;
+    QString text = toPlainText();
+    if (text.size() <= max_length_) return;
+    // Refuse the input that went past the limit: keep the text before the caret
+    // as far as it fits, and what followed the caret.
+    enforcing_ = true;
+    QTextCursor cursor = textCursor();
+    int caret = cursor.position();
+    int excess = static_cast<int>(text.size()) - max_length_;
+    int cut_from = std::max(0, caret - excess);
+    text.remove(cut_from, caret - cut_from);
+    setPlainText(text.left(max_length_));
+    cursor = textCursor();
+    cursor.setPosition(std::min(cut_from, static_cast<int>(toPlainText().size())));
+    setTextCursor(cursor);
+    enforcing_ = false;
+}
+
+void HyperlinkBox::open() const {
+    if (!target.isEmpty()) open_address(target);
+}
+
+TimerControl::TimerControl(QWidget *parent) : QWidget(parent) { hide(); }
+
+void TimerControl::set_interval(int milliseconds) {
+    if (milliseconds <= 0) {
+        timer.stop();
+        return;
+    }
+    timer.start(milliseconds);
+}
+
+HtmlView::HtmlView(QWidget *parent) : QTextBrowser(parent) {
+    setOpenExternalLinks(true);
+    setFrameStyle(QFrame::NoFrame);
+}
+
+void HtmlView::show_address(const QString &a) {
+    address = a;
+    QUrl url = a.contains("://") ? QUrl(a) : QUrl::fromLocalFile(a);
+    if (url.isLocalFile()) {
+        setSource(url);
+        reload();
+    } else {
+        // A remote page is not fetched by the light view; it opens in the browser on a click.
+        setHtml(QString("<a href=\"%1\">%1</a>").arg(a.toHtmlEscaped()));
+    }
+}
+
+void open_address(const QString &address) {
+    QUrl url = address.contains("://") ? QUrl(address) : QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath());
+    if (url.isValid()) QDesktopServices::openUrl(url);
+}
+
+}  // namespace tolvar::kernel

@@ -1,0 +1,120 @@
+// One widget class per control kind, placed in absolute pixels as the form
+// says. Each kind keeps the little state its Windows counterpart has (a
+// hyperlink target, a timer interval, a maximum length).
+#pragma once
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QWidget>
+
+namespace tolvar::kernel {
+
+// A tab control as Windows has it: its pages are as large as the control
+// itself, so a child's place counts from the control's corner, strip included.
+class TabControl : public QWidget {
+    Q_OBJECT
+public:
+    TabControl(const QStringList &titles, QWidget *parent);
+    QWidget *page(int index) const;
+    int page_count() const { return static_cast<int>(pages_.size()); }
+    int current() const { return bar_->currentIndex(); }
+    void set_current(int index);
+    QTabBar *bar() const { return bar_; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void show_page(int index);
+    QTabBar *bar_;
+    QWidget *frame_;
+    std::vector<QWidget *> pages_;
+};
+
+class GroupBox : public QGroupBox {
+    Q_OBJECT
+public:
+    using QGroupBox::QGroupBox;
+};
+
+class Label : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+};
+
+class Button : public QPushButton {
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+};
+
+class EditBox : public QLineEdit {
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+};
+
+// A multi-line edit box; a maximum length refuses what would pass it.
+class MultiLineEditBox : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    MultiLineEditBox(int max_length, QWidget *parent);
+    int max_length() const { return max_length_; }
+
+private:
+    void enforce_max_length();
+    int max_length_;  // 0: unlimited
+    bool enforcing_ = false;
+};
+
+class ListBox : public QListWidget {
+    Q_OBJECT
+public:
+    using QListWidget::QListWidget;
+};
+
+class PictureBox : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+};
+
+// Never shown here: it holds a target and opens it in the system's handler.
+class HyperlinkBox : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+    QString target;
+    void open() const;
+};
+
+// A timer as a control: an invisible widget owning a QTimer.
+class TimerControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit TimerControl(QWidget *parent);
+    QTimer timer;
+    void set_interval(int milliseconds);
+};
+
+// The light HTML view: no page script runs, links open in the system's browser.
+class HtmlView : public QTextBrowser {
+    Q_OBJECT
+public:
+    explicit HtmlView(QWidget *parent);
+    void show_address(const QString &address);
+    QString address;
+};
+
+// Opens an address in the system's handler (never through a shell).
+void open_address(const QString &address);
+
+}  // namespace tolvar::kernel

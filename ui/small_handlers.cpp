@@ -1,0 +1,76 @@
+// The window's own small operations: the dial pad, the hint boxes, the friend
+// pop-up menu, the exit command, the help page and the shopping links.
+#include "image/program_table.h"
+#include "runtime/runtime.h"
+#include "runtime/text.h"
+#include "runtime/window.h"
+#include "ui/layout_ids.h"
+
+using namespace tolvar::runtime;
+using namespace tolvar::ui;
+using tolvar::program::ConstRef;
+
+namespace {
+
+// Appends the digit at the end of the number box, whatever the caret, and
+// gives the box the focus so typing can go on there.
+void dial_digit(const char *digit) {
+    append_text(拨打电话, digit);
+    set_focus(拨打电话);
+}
+
+// Empties the box that received the focus, every time it does.
+void hint_clear(uint32_t box) { set_text(box, ""); }
+
+void shopping_link_open(ConstRef link) { open_in_browser(const_text(link)); }
+
+}  // namespace
+
+#define TOLVAR_HANDLER(name) extern "C" int32_t name(int32_t, const tolvar_arg *)
+
+TOLVAR_HANDLER(dial_digit_0) { dial_digit("0"); return 0; }
+TOLVAR_HANDLER(dial_digit_1) { dial_digit("1"); return 0; }
+TOLVAR_HANDLER(dial_digit_2) { dial_digit("2"); return 0; }
+TOLVAR_HANDLER(dial_digit_3) { dial_digit("3"); return 0; }
+TOLVAR_HANDLER(dial_digit_4) { dial_digit("4"); return 0; }
+TOLVAR_HANDLER(dial_digit_5) { dial_digit("5"); return 0; }
+TOLVAR_HANDLER(dial_digit_6) { dial_digit("6"); return 0; }
+TOLVAR_HANDLER(dial_digit_7) { dial_digit("7"); return 0; }
+TOLVAR_HANDLER(dial_digit_8) { dial_digit("8"); return 0; }
+TOLVAR_HANDLER(dial_digit_9) { dial_digit("9"); return 0; }
+
+// The focus stays where it is.
+TOLVAR_HANDLER(dial_clear) { set_text(拨打电话, ""); return 0; }
+
+TOLVAR_HANDLER(hint_clear_edit3) { hint_clear(编辑框3); return 0; }
+TOLVAR_HANDLER(hint_clear_edit4) { hint_clear(编辑框4); return 0; }
+
+// Opens whether or not an item is selected; the selection is left alone.
+TOLVAR_HANDLER(friend_menu_popup) { popup_menu(好友菜单); return 0; }
+
+// Ends the program at once, as the close box does; nothing is asked or saved.
+TOLVAR_HANDLER(exit_command) { destroy_window(); return 0; }
+
+// Opens program directory + "/使用帮助.html" through the hidden hyperlink box.
+TOLVAR_HANDLER(help_page_open) {
+    char *directory = program_directory();
+    char *path = join({directory, const_text(ConstRef::help_file)});
+    set_address(超级链接框1, path);
+    open_hyperlink(超级链接框1);
+    release(path);
+    release(directory);
+    return 0;
+}
+
+TOLVAR_HANDLER(shopping_link_1) { shopping_link_open(ConstRef::shopping_link_1); return 0; }
+TOLVAR_HANDLER(shopping_link_2) { shopping_link_open(ConstRef::shopping_link_2); return 0; }
+TOLVAR_HANDLER(shopping_link_3) { shopping_link_open(ConstRef::shopping_link_3); return 0; }
+TOLVAR_HANDLER(shopping_link_4) { shopping_link_open(ConstRef::shopping_link_4); return 0; }
+TOLVAR_HANDLER(shopping_link_5) { shopping_link_open(ConstRef::shopping_link_5); return 0; }
+TOLVAR_HANDLER(shopping_link_6) { shopping_link_open(ConstRef::shopping_link_6); return 0; }
+TOLVAR_HANDLER(shopping_link_7) { shopping_link_open(ConstRef::shopping_link_7); return 0; }
+TOLVAR_HANDLER(shopping_link_8) { shopping_link_open(ConstRef::shopping_link_8); return 0; }
+TOLVAR_HANDLER(shopping_link_9) { shopping_link_open(ConstRef::shopping_link_9); return 0; }
+TOLVAR_HANDLER(shopping_link_10) { shopping_link_open(ConstRef::shopping_link_10); return 0; }
+TOLVAR_HANDLER(shopping_link_11) { shopping_link_open(ConstRef::shopping_link_11); return 0; }
+TOLVAR_HANDLER(shopping_link_12) { shopping_link_open(ConstRef::shopping_link_12); return 0; }
