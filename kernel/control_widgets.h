@@ -65,6 +65,7 @@ public:
 // A multi-line edit box; a maximum length refuses what would pass it.
 class MultiLineEditBox : public QPlainTextEdit {
     Q_OBJECT
+    Q_PROPERTY(int maxLength READ max_length)
 public:
     MultiLineEditBox(int max_length, QWidget *parent);
     int max_length() const { return max_length_; }

@@ -247,7 +247,11 @@ QMenu *MainWindow::menu(uint32_t id) const {
 void MainWindow::show_from_form() {
     resize(record_.width, record_.height);
     move(record_.left, record_.top);
-    if (record_.flags & image::kFlagVisible) show();
+    if (record_.flags & image::kFlagVisible) {
+        show();
+        raise();
+        activateWindow();
+    }
     // The stored size is the outer size: take the frame off once it is known.
     QSize frame = frameGeometry().size() - geometry().size();
     if (!frame.isEmpty()) {

@@ -15,7 +15,7 @@ namespace {
 
 struct Damage {
     std::vector<uint8_t> bytes = test::test_image_bytes();
-    ImageLayout layout = read_image(bytes).read->layout;
+    ImageLayout layout = test::read_ok(bytes).layout;
 
     std::string refusal() {
         auto r = read_image(bytes);
@@ -26,7 +26,7 @@ struct Damage {
 
 TEST(MalformedImage, EveryTruncationIsRefused) {
     auto bytes = test::test_image_bytes();
-    size_t dense = read_image(bytes).read->layout.header_offsets[kCode] + 200;
+    size_t dense = test::read_ok(bytes).layout.header_offsets[kCode] + 200;
     for (size_t n = 0; n < bytes.size(); n += (n < dense ? 1 : 61)) {
         auto r = read_image(std::span(bytes.data(), n));
         EXPECT_FALSE(r.read) << "cut at " << n;
@@ -159,8 +159,8 @@ TEST(MalformedImage, RelocationDamage) {
 
 TEST(MalformedImage, RoutineRecordDamage) {
     Damage d;
-    auto read = read_image(d.bytes).read;
-    uint32_t record = d.layout.data_offsets[kCode] + read->code.records[1].offset;
+    auto read = test::read_ok(d.bytes);
+    uint32_t record = d.layout.data_offsets[kCode] + read.code.records[1].offset;
     d.bytes[record + 2] = '-';
     EXPECT_NE(d.refusal().find("holds no valid name"), std::string::npos);
 }

@@ -5,8 +5,10 @@
 
 #include "image/image_reader.h"
 #include "tests/support/process.h"
+#include "tests/support/test_image.h"
 
 using namespace tolvar::test;
+using tolvar::test::read_ok;
 
 namespace {
 
@@ -39,7 +41,7 @@ TEST(TolvarImageTool, DumpsTheBuiltImage) {
 TEST(TolvarImageTool, RefusesAHundredDamagedCopies) {
     auto clean_text = read_file(kImage);
     std::vector<uint8_t> clean(clean_text.begin(), clean_text.end());
-    auto layout = tolvar::image::read_image(clean).read->layout;
+    auto layout = read_ok(clean).layout;
     std::vector<std::pair<size_t, size_t>> regions = {{0, 0x58}};
     for (uint32_t h : layout.header_offsets) regions.push_back({h, h + 0x38});
     // The var section's size in memory is free (nothing is stored): no flips there.

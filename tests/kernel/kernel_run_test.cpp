@@ -1,7 +1,6 @@
 // The real kernel library in this process on Qt's offscreen platform: it loads
 // an image written by the test, runs the program's start routine (exported by
 // this test executable) and ends when the window closes.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -17,39 +16,15 @@
 #include "image/image_reader.h"
 #include "runtime/globals.h"
 #include "runtime/runtime.h"
-#include "tests/support/test_image.h"
+#include "tests/support/kernel_harness.h"
 
 using namespace tolvar;
+using tolvar::test::main_window;
+using tolvar::test::run_image;
 
 namespace {
 
 const QString kTitle = QString::fromUtf8("Tolvar V 1.5版 每周领取15分钟  无限发短信 ★限★：接听免费的用户使用！！！");
-
-QApplication &app() {
-    static int argc = 1;
-    static char name[] = "kernel_tests";
-    static char *argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
-
-tolvar_run_image kernel_run_image() {
-    static void *kernel = dlopen(KRNLN_FNR, RTLD_NOW | RTLD_LOCAL);
-    return kernel ? reinterpret_cast<tolvar_run_image>(dlsym(kernel, "RunImage")) : nullptr;
-}
-
-int32_t run(const std::vector<uint8_t> &bytes) {
-    app();
-    auto run_image = kernel_run_image();
-    EXPECT_NE(nullptr, run_image) << dlerror();
-    return run_image ? run_image(bytes.data(), bytes.size()) : -1;
-}
-
-QWidget *main_window() {
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == QString::fromUtf8("主窗口") && w->isVisible()) return w;
-    return nullptr;
-}
 
 // Replaces the first occurrence of `from` by `to` (same length) in the image.
 std::vector<uint8_t> patched(std::vector<uint8_t> bytes, const std::string &from, const std::string &to) {
@@ -71,7 +46,7 @@ TEST(KernelRun, ShowsTheWindowFromTheFormAndEndsThroughTheCleanUp) {
         EXPECT_NE(nullptr, runtime::globals().window_list);
         w->close();
     });
-    EXPECT_EQ(0, run(test::test_image_bytes()));
+    EXPECT_EQ(0, run_image(test::test_image_bytes()));
     EXPECT_TRUE(seen);
     EXPECT_EQ(nullptr, runtime::globals().window_list);  // the clean-up ran
     EXPECT_EQ(nullptr, main_window());
@@ -93,7 +68,7 @@ TEST(KernelRun, TheWindowCarriesTheStoredIcon) {
         icon_size = w->windowIcon().availableSizes().value(0);
         w->close();
     });
-    EXPECT_EQ(0, run(image::write_image(program::build_program_image(settings))));
+    EXPECT_EQ(0, run_image(image::write_image(program::build_program_image(settings))));
     EXPECT_EQ(QSize(128, 128), icon_size);
 }
 
@@ -110,14 +85,14 @@ TEST(KernelRun, MessageBoxIsModalOverTheWindowWithItsTitle) {
         runtime::message_box("\xB5\xC7\xC2\xBC\xB3\xC9\xB9\xA6");  // GBK "登录成功"
         main_window()->close();
     });
-    EXPECT_EQ(0, run(test::test_image_bytes()));
+    EXPECT_EQ(0, run_image(test::test_image_bytes()));
     EXPECT_EQ(kTitle, box_title);
     EXPECT_EQ(QString::fromUtf8("登录成功"), box_text);
 }
 
 TEST(KernelRun, ATerminationSignalEndsTheProgramThroughItsCleanUp) {
     QTimer::singleShot(0, [] { raise(SIGTERM); });
-    EXPECT_EQ(0, run(test::test_image_bytes()));
+    EXPECT_EQ(0, run_image(test::test_image_bytes()));
     EXPECT_EQ(nullptr, runtime::globals().window_list);
 }
 
@@ -138,7 +113,7 @@ TEST(KernelRun, RefusesImagesItCannotRun) {
         {"missing support library", image::write_image(no_library)},
     };
     for (const auto &c : cases) {
-        EXPECT_NE(0, run(c.bytes)) << c.why;
+        EXPECT_NE(0, run_image(c.bytes)) << c.why;
         EXPECT_EQ(nullptr, main_window()) << c.why;
     }
 }

@@ -2,12 +2,15 @@
 // and small helpers to look at or damage its bytes.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "image/byte_io.h"
 #include "image/image_format.h"
+#include "image/image_reader.h"
 #include "image/image_writer.h"
 #include "tools/program_image.h"
 
@@ -24,6 +27,16 @@ inline program::ProgramSettings loopback_settings() {
 
 inline image::Image test_image() { return program::build_program_image(loopback_settings()); }
 inline std::vector<uint8_t> test_image_bytes() { return image::write_image(test_image()); }
+
+// The image read back; a failure to read fails the test.
+inline image::ReadImage read_ok(const std::vector<uint8_t> &bytes) {
+    auto r = image::read_image(bytes);
+    if (!r.read) {
+        ADD_FAILURE() << r.error;
+        return {};
+    }
+    return std::move(*r.read);
+}
 
 inline uint32_t u32_at(const std::vector<uint8_t> &bytes, size_t at) { return image::load_u32(bytes.data() + at); }
 inline void set_u32(std::vector<uint8_t> &bytes, size_t at, uint32_t v) { image::store_u32(bytes.data() + at, v); }
