@@ -74,7 +74,10 @@ void HyperlinkBox::open() const {
     if (!target.isEmpty()) open_address(target);
 }
 
-TimerControl::TimerControl(QWidget *parent) : QWidget(parent) { hide(); }
+TimerControl::TimerControl(QWidget *parent) : QWidget(parent) {
+    timer.setParent(this);
+    hide();
+}
 
 void TimerControl::set_interval(int milliseconds) {
     if (milliseconds <= 0) {

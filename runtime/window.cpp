@@ -1,5 +1,7 @@
 #include "runtime/window.h"
 
+#include <initializer_list>
+
 #include "runtime/runtime.h"
 #include "runtime/services.h"
 
@@ -12,6 +14,20 @@ tolvar_arg control_ref(uint32_t control) { return {TOLVAR_MAIN_WINDOW, control, 
 tolvar_arg text_arg(const char *text) {
     auto a = reinterpret_cast<uintptr_t>(text);
     return {static_cast<uint32_t>(a), static_cast<uint32_t>(a >> 32), TOLVAR_TYPE_TEXT};
+}
+
+tolvar_arg int_arg(int32_t v) { return {static_cast<uint32_t>(v), v < 0 ? 0xFFFFFFFFu : 0u, TOLVAR_TYPE_INT}; }
+
+int32_t property_int(uint32_t control, uint32_t property) {
+    return static_cast<int32_t>(services().get_property(TOLVAR_MAIN_WINDOW, control, property, -1).low);
+}
+
+void set_property_int(uint32_t control, uint32_t property, int32_t v) {
+    services().set_property(TOLVAR_MAIN_WINDOW, control, property, -1, int_arg(v));
+}
+
+tolvar_arg command(uint32_t command, std::initializer_list<tolvar_arg> args) {
+    return services().kernel_command(command, static_cast<int32_t>(args.size()), args.begin());
 }
 
 char *owned_text(const tolvar_arg &result) {
@@ -31,14 +47,10 @@ void set_text(uint32_t control, const char *text) {
 }
 
 void append_text(uint32_t control, const char *text) {
-    tolvar_arg args[2] = {control_ref(control), text_arg(text)};
-    services().kernel_command(TOLVAR_KCMD_APPEND_TEXT, 2, args);
+    command(TOLVAR_KCMD_APPEND_TEXT, {control_ref(control), text_arg(text)});
 }
 
-void set_focus(uint32_t control) {
-    tolvar_arg arg = control_ref(control);
-    services().kernel_command(TOLVAR_KCMD_SET_FOCUS, 1, &arg);
-}
+void set_focus(uint32_t control) { command(TOLVAR_KCMD_SET_FOCUS, {control_ref(control)}); }
 
 void set_disabled(uint32_t control, bool disabled) {
     services().set_property(TOLVAR_MAIN_WINDOW, control, TOLVAR_PROP_DISABLED, -1,
@@ -49,22 +61,57 @@ void set_address(uint32_t control, const char *address) {
     services().set_property(TOLVAR_MAIN_WINDOW, control, TOLVAR_PROP_ADDRESS, -1, text_arg(address));
 }
 
-void open_hyperlink(uint32_t hyperlink_box) {
-    tolvar_arg arg = control_ref(hyperlink_box);
-    services().kernel_command(TOLVAR_KCMD_OPEN_HYPERLINK, 1, &arg);
+char *address_of(uint32_t control) {
+    return owned_text(services().get_property(TOLVAR_MAIN_WINDOW, control, TOLVAR_PROP_ADDRESS, -1));
 }
 
-void popup_menu(uint32_t menu) {
-    tolvar_arg arg = control_ref(menu);
-    services().kernel_command(TOLVAR_KCMD_POPUP_MENU, 1, &arg);
+void *picture_of(uint32_t picture_box) {
+    tolvar_arg r = services().get_property(TOLVAR_MAIN_WINDOW, picture_box, TOLVAR_PROP_PICTURE, -1);
+    if (r.type == TOLVAR_TYPE_BYTES && (r.low || r.high)) return reinterpret_cast<void *>(uint64_t(r.high) << 32 | r.low);
+    auto *empty = static_cast<uint32_t *>(allocate(8));
+    empty[0] = 1;
+    empty[1] = 0;
+    return empty;
 }
 
-void destroy_window() {
-    tolvar_arg arg = control_ref(TOLVAR_WINDOW_OBJECT);
-    services().kernel_command(TOLVAR_KCMD_DESTROY_WINDOW, 1, &arg);
+void set_picture(uint32_t picture_box, const void *byte_set) {
+    auto a = reinterpret_cast<uintptr_t>(byte_set);
+    services().set_property(TOLVAR_MAIN_WINDOW, picture_box, TOLVAR_PROP_PICTURE, -1,
+                            {static_cast<uint32_t>(a), static_cast<uint32_t>(a >> 32), TOLVAR_TYPE_BYTES});
 }
 
-char *program_directory() { return owned_text(services().kernel_command(TOLVAR_KCMD_PROGRAM_DIRECTORY, 0, nullptr)); }
+int32_t current_page(uint32_t tab_control) { return property_int(tab_control, TOLVAR_PROP_PAGE); }
+void set_current_page(uint32_t tab_control, int32_t page) { set_property_int(tab_control, TOLVAR_PROP_PAGE, page); }
+int32_t current_item(uint32_t list_box) { return property_int(list_box, TOLVAR_PROP_CURRENT_ITEM); }
+void set_current_item(uint32_t list_box, int32_t index) {
+    set_property_int(list_box, TOLVAR_PROP_CURRENT_ITEM, index);
+}
+bool is_disabled(uint32_t control) { return property_int(control, TOLVAR_PROP_DISABLED) != 0; }
+
+void list_add(uint32_t list_box, const char *text, int32_t value) {
+    command(TOLVAR_KCMD_LIST_ADD, {control_ref(list_box), text_arg(text), int_arg(value)});
+}
+void list_clear(uint32_t list_box) { command(TOLVAR_KCMD_LIST_CLEAR, {control_ref(list_box)}); }
+int32_t list_count(uint32_t list_box) {
+    return static_cast<int32_t>(command(TOLVAR_KCMD_LIST_COUNT, {control_ref(list_box)}).low);
+}
+char *list_item_text(uint32_t list_box, int32_t index) {
+    return owned_text(command(TOLVAR_KCMD_LIST_ITEM_TEXT, {control_ref(list_box), int_arg(index)}));
+}
+int32_t list_item_value(uint32_t list_box, int32_t index) {
+    return static_cast<int32_t>(command(TOLVAR_KCMD_LIST_ITEM_VALUE, {control_ref(list_box), int_arg(index)}).low);
+}
+void set_timer_interval(uint32_t timer, int32_t milliseconds) {
+    command(TOLVAR_KCMD_TIMER_INTERVAL, {control_ref(timer), int_arg(milliseconds)});
+}
+
+void open_hyperlink(uint32_t hyperlink_box) { command(TOLVAR_KCMD_OPEN_HYPERLINK, {control_ref(hyperlink_box)}); }
+
+void popup_menu(uint32_t menu) { command(TOLVAR_KCMD_POPUP_MENU, {control_ref(menu)}); }
+
+void destroy_window() { command(TOLVAR_KCMD_DESTROY_WINDOW, {control_ref(TOLVAR_WINDOW_OBJECT)}); }
+
+char *program_directory() { return owned_text(command(TOLVAR_KCMD_PROGRAM_DIRECTORY, {})); }
 
 void open_in_browser(const char *address) {
     tolvar_arg arg = text_arg(address);
