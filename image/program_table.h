@@ -11,6 +11,7 @@
 #define TOLVAR_ROUTINES(X) \
     X(tolvar_start)        \
     X(tolvar_cleanup)      \
+    X(on_enum_window)      \
     X(dial_digit_0)        \
     X(dial_digit_1)        \
     X(dial_digit_2)        \
@@ -64,7 +65,30 @@
     X(regex_submatch_count)
 
 // Routines the code passes by address (kind-3 references in the code data).
-#define TOLVAR_ROUTINE_REFS(X) X(tolvar_cleanup)
+#define TOLVAR_ROUTINE_REFS(X) X(on_enum_window) X(tolvar_cleanup)
+
+// The DLL-command table, entry N at place N: (our name, library or none, function).
+#define TOLVAR_DLL_COMMANDS(X)                                              \
+    X(InternetOpenA, "wininet.dll", "InternetOpenA")                        \
+    X(InternetConnectA, "wininet.dll", "InternetConnectA")                  \
+    X(HttpOpenRequestA, "wininet.dll", "HttpOpenRequestA")                  \
+    X(HttpSendRequestA, "wininet.dll", "HttpSendRequestA")                  \
+    X(InternetReadFile, "wininet.dll", "InternetReadFile")                  \
+    X(HttpQueryInfoA, "wininet.dll", "HttpQueryInfoA")                      \
+    X(InternetCloseHandle, "wininet.dll", "InternetCloseHandle")            \
+    X(InternetSetCookieA, "wininet.dll", "InternetSetCookieA")              \
+    X(GetCurrentProcessId, "kernel32.dll", "GetCurrentProcessId")           \
+    X(MessageBoxA, nullptr, "MessageBoxA")                                  \
+    X(EnumWindows, nullptr, "EnumWindows")                                  \
+    X(IsWindowVisible, nullptr, "IsWindowVisible")                          \
+    X(GetWindowThreadProcessId, "user32.dll", "GetWindowThreadProcessId")   \
+    X(GetWindowTextA, nullptr, "GetWindowTextA")                            \
+    X(GetClassNameA, "user32.dll", "GetClassNameA")                         \
+    X(MultiByteToWideChar, nullptr, "MultiByteToWideChar")                  \
+    X(WideCharToMultiByte, "kernel32.dll", "WideCharToMultiByte")           \
+    X(WideCharToMultiByte_again, "kernel32", "WideCharToMultiByte")         \
+    X(LCMapStringA, "kernel32", "LCMapStringA")                             \
+    X(SkinH_AttachRes, "SkinH_EL.dll", "SkinH_AttachRes")
 
 // Constants the routines read from the const data (kind-1 references).
 #define TOLVAR_CONST_REFS(X) \
@@ -117,6 +141,22 @@ inline constexpr Routine kRegexOperations[] = {
 #undef TOLVAR_OPERATION
 };
 inline constexpr uint32_t kRegexOperationCount = sizeof kRegexOperations / sizeof kRegexOperations[0];
+
+enum class Dll : uint32_t {
+#define TOLVAR_DLL_ENUM(name, library, function) name,
+    TOLVAR_DLL_COMMANDS(TOLVAR_DLL_ENUM)
+#undef TOLVAR_DLL_ENUM
+};
+
+struct DllDeclaration {
+    const char *library;  // nullptr: none named
+    const char *function;
+};
+inline constexpr DllDeclaration kDllCommands[] = {
+#define TOLVAR_DLL_DECLARATION(name, library, function) {library, function},
+    TOLVAR_DLL_COMMANDS(TOLVAR_DLL_DECLARATION)
+#undef TOLVAR_DLL_DECLARATION
+};
 
 inline constexpr uint32_t kConstRefCount = 0
 #define TOLVAR_COUNT(name) +1

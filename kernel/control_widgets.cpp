@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QUrl>
+#ifdef TOLVAR_WEBENGINE
+#include <QWebEnginePage>
+#endif
 
 namespace tolvar::kernel {
 
@@ -87,6 +90,34 @@ void TimerControl::set_interval(int milliseconds) {
     timer.start(milliseconds);
 }
 
+QUrl address_url(const QString &address) {
+    return address.contains("://") ? QUrl(address) : QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath());
+}
+
+#ifdef TOLVAR_WEBENGINE
+namespace {
+// Pages navigate inside the view only when the program sets an address; a
+// link the user follows goes to the system's browser.
+class ExternalLinksPage : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool main_frame) override {
+        if (type == NavigationTypeLinkClicked) {
+            QDesktopServices::openUrl(url);
+            return false;
+        }
+        return QWebEnginePage::acceptNavigationRequest(url, type, main_frame);
+    }
+};
+}  // namespace
+
+HtmlView::HtmlView(QWidget *parent) : QWebEngineView(parent) { setPage(new ExternalLinksPage(this)); }
+
+void HtmlView::show_address(const QString &a) {
+    address = a;
+    setUrl(address_url(a));
+}
+#else
 HtmlView::HtmlView(QWidget *parent) : QTextBrowser(parent) {
     setOpenExternalLinks(true);
     setFrameStyle(QFrame::NoFrame);
@@ -94,7 +125,7 @@ HtmlView::HtmlView(QWidget *parent) : QTextBrowser(parent) {
 
 void HtmlView::show_address(const QString &a) {
     address = a;
-    QUrl url = a.contains("://") ? QUrl(a) : QUrl::fromLocalFile(a);
+    QUrl url = address_url(a);
     if (url.isLocalFile()) {
         setSource(url);
         reload();
@@ -103,9 +134,10 @@ void HtmlView::show_address(const QString &a) {
         setHtml(QString("<a href=\"%1\">%1</a>").arg(a.toHtmlEscaped()));
     }
 }
+#endif
 
 void open_address(const QString &address) {
-    QUrl url = address.contains("://") ? QUrl(address) : QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath());
+    QUrl url = address_url(address);
     if (url.isValid()) QDesktopServices::openUrl(url);
 }
 

@@ -12,7 +12,11 @@
 #include <QTabBar>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
+#ifdef TOLVAR_WEBENGINE
+#include <QWebEngineView>
+#endif
 
 namespace tolvar::kernel {
 
@@ -106,8 +110,14 @@ public:
     void set_interval(int milliseconds);
 };
 
+#ifdef TOLVAR_WEBENGINE
+// The web-engine HTML view: page scripts run; a followed link opens in the
+// system's browser, and no page reaches the program (no web channel).
+class HtmlView : public QWebEngineView {
+#else
 // The light HTML view: no page script runs, links open in the system's browser.
 class HtmlView : public QTextBrowser {
+#endif
     Q_OBJECT
 public:
     explicit HtmlView(QWidget *parent);
@@ -117,5 +127,7 @@ public:
 
 // Opens an address in the system's handler (never through a shell).
 void open_address(const QString &address);
+// An address as a URL: a path without a scheme is a local file.
+QUrl address_url(const QString &address);
 
 }  // namespace tolvar::kernel

@@ -83,7 +83,12 @@ int32_t run_image(const void *image, uint64_t size) {
     static char name[] = "tolvar";
     static char *argv[] = {name, nullptr};
     std::unique_ptr<QApplication> own_app;
-    if (!QCoreApplication::instance()) own_app = std::make_unique<QApplication>(argc, argv);
+    if (!QCoreApplication::instance()) {
+#ifdef TOLVAR_WEBENGINE
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+#endif
+        own_app = std::make_unique<QApplication>(argc, argv);
+    }
     substitute_chinese_fonts();
     QObject signal_scope;
     watch_termination_signals(&signal_scope);

@@ -42,7 +42,17 @@ tolvar_arg library_command(uint32_t library, uint32_t command, int32_t count, co
 }
 
 tolvar_arg kernel_command(uint32_t command, int32_t count, const tolvar_arg *args) {
-    return control_command(state().window.get(), command, count, args);
+    switch (command) {
+        case TOLVAR_KCMD_PROCESS_EVENTS:
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            return no_value();
+        case TOLVAR_KCMD_ROUTINE_ADDRESS: {
+            tolvar_routine r = count >= 1 ? state().program->routine_at(value64(args[0])) : nullptr;
+            auto address = reinterpret_cast<uintptr_t>(r);
+            return {static_cast<uint32_t>(address), static_cast<uint32_t>(address >> 32), TOLVAR_TYPE_ADDRESS};
+        }
+        default: return control_command(state().window.get(), command, count, args);
+    }
 }
 
 tolvar_arg get_property(uint32_t window, uint32_t object, uint32_t property, int32_t) {

@@ -58,6 +58,34 @@ void array_grows(void *array_variable) {
     services().special(TOLVAR_SPECIAL_ARRAY_GROWS, reinterpret_cast<uintptr_t>(array_variable));
 }
 
+void process_events() { services().kernel_command(TOLVAR_KCMD_PROCESS_EVENTS, 0, nullptr); }
+
+void *native_routine(program::RoutineRef ref) {
+    uint32_t address = routine_address(ref);
+    tolvar_arg arg{address, 0, TOLVAR_TYPE_ADDRESS};
+    tolvar_arg r = services().kernel_command(TOLVAR_KCMD_ROUTINE_ADDRESS, 1, &arg);
+    return reinterpret_cast<void *>(uint64_t(r.high) << 32 | r.low);
+}
+
+void *dll_function(program::Dll command) { return services().dll_command(static_cast<uint32_t>(command)); }
+
+void *new_bytes(const void *data, uint32_t length) {
+    auto *block = static_cast<uint8_t *>(allocate(8 + length));
+    const uint32_t header[2] = {1, length};
+    std::memcpy(block, header, 8);
+    if (length) std::memcpy(block + 8, data, length);
+    return block;
+}
+
+uint32_t bytes_length(const void *byte_set) {
+    if (!byte_set) return 0;
+    uint32_t length;
+    std::memcpy(&length, static_cast<const uint8_t *>(byte_set) + 4, 4);
+    return length;
+}
+
+const uint8_t *bytes_data(const void *byte_set) { return static_cast<const uint8_t *>(byte_set) + 8; }
+
 char *new_text(std::string_view text) {
     auto *t = static_cast<char *>(allocate(static_cast<uint32_t>(text.size() + 1)));
     std::memcpy(t, text.data(), text.size());

@@ -32,13 +32,32 @@ int32_t load_window(uint32_t window);
 void at_end(program::RoutineRef routine);
 void array_grows(void *array_variable);
 
+// Lets pending window messages run (handlers may nest here).
+void process_events();
+// The native address of a routine the code passes by address.
+void *native_routine(program::RoutineRef ref);
+// The bound function of DLL command `command`, called with its Windows signature.
+template <class Fn>
+Fn dll(program::Dll command);
+void *dll_function(program::Dll command);
+
 // A new heap text holding `text`; the caller releases it.
 char *new_text(std::string_view text);
 // The kernel's message box: the text, an OK button, the window's title as title.
 void message_box(const char *text);
 
+// Byte sets: u32 1, u32 length, then the bytes.
+void *new_bytes(const void *data, uint32_t length);
+uint32_t bytes_length(const void *byte_set);  // 0 for a missing byte set
+const uint8_t *bytes_data(const void *byte_set);
+
 // An array block: u32 dimension count, the sizes, then 8-byte element references.
 uint32_t array_count(const void *array);
 void **array_elements(void *array);
+
+template <class Fn>
+Fn dll(program::Dll command) {
+    return reinterpret_cast<Fn>(dll_function(command));
+}
 
 }  // namespace tolvar::runtime

@@ -89,6 +89,8 @@ typedef struct tolvar_arg {
 #define TOLVAR_KCMD_POPUP_MENU 11       /* (menu item): pop up that top-level menu at the mouse */
 #define TOLVAR_KCMD_DESTROY_WINDOW 12   /* (window): the event loop ends */
 #define TOLVAR_KCMD_PROGRAM_DIRECTORY 13 /* () -> text: the program's folder, no trailing separator */
+#define TOLVAR_KCMD_PROCESS_EVENTS 14   /* (): let pending window messages run */
+#define TOLVAR_KCMD_ROUTINE_ADDRESS 15  /* (routine's image-relative address) -> its native address */
 
 /* Support-library commands of slot 0x08 (library index, command). */
 #define TOLVAR_LIB_EAPI 4

@@ -33,30 +33,12 @@ const char *const kShoppingLinks[12] = {
     "http://shop.example.com/click?shop=slimming", "http://shop.example.com/click?shop=menswear",
 };
 
-struct DllDeclaration {
-    const char *library;  // nullptr: none named
-    const char *function;
-};
-// The DLL-command table, entry N at index N.
-constexpr DllDeclaration kDllCommands[] = {
-    {"wininet.dll", "InternetOpenA"},       {"wininet.dll", "InternetConnectA"},
-    {"wininet.dll", "HttpOpenRequestA"},    {"wininet.dll", "HttpSendRequestA"},
-    {"wininet.dll", "InternetReadFile"},    {"wininet.dll", "HttpQueryInfoA"},
-    {"wininet.dll", "InternetCloseHandle"}, {"wininet.dll", "InternetSetCookieA"},
-    {"kernel32.dll", "GetCurrentProcessId"}, {nullptr, "MessageBoxA"},
-    {nullptr, "EnumWindows"},               {nullptr, "IsWindowVisible"},
-    {"user32.dll", "GetWindowThreadProcessId"}, {nullptr, "GetWindowTextA"},
-    {"user32.dll", "GetClassNameA"},        {nullptr, "MultiByteToWideChar"},
-    {"kernel32.dll", "WideCharToMultiByte"}, {"kernel32", "WideCharToMultiByte"},
-    {"kernel32", "LCMapStringA"},           {"SkinH_EL.dll", "SkinH_AttachRes"},
-};
-
 // Constants the code marks for renumbering, by "@reloc1" group: window ids,
 // DLL-command indexes, support-library indexes, library type ids.
 std::array<std::vector<uint32_t>, kReloc1Groups> marked_constants() {
     std::array<std::vector<uint32_t>, kReloc1Groups> groups;
     groups[0] = {TOLVAR_MAIN_WINDOW, TOLVAR_WINDOW_OBJECT};
-    for (uint32_t i = 0; i < std::size(kDllCommands); ++i) groups[1].push_back(i);
+    for (uint32_t i = 0; i < std::size(program::kDllCommands); ++i) groups[1].push_back(i);
     groups[2] = {4, 2, 5};
     groups[3] = {TOLVAR_TYPE_ID_EDIT,   TOLVAR_TYPE_ID_REGEX,      TOLVAR_TYPE_ID_LIST,     TOLVAR_TYPE_ID_REGEX_MATCH,
                  TOLVAR_TYPE_ID_WINDOW, TOLVAR_TYPE_ID_MENU_ITEM, TOLVAR_TYPE_ID_HYPERLINK};
@@ -251,7 +233,7 @@ std::vector<LibraryRecord> declared_libraries() {
 Image build_program_image(const ProgramSettings &settings) {
     Image image;
     ConstData consts;
-    for (const auto &d : kDllCommands)
+    for (const auto &d : program::kDllCommands)
         image.dll_commands.push_back({d.library ? consts.text(d.library) : 0, consts.text(d.function)});
 
     auto marked = marked_constants();

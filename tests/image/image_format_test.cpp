@@ -155,8 +155,10 @@ TEST(ImageFormat, StartRoutineAndRecordsNameTheProgramsRoutines) {
     ASSERT_EQ(program::kRoutineCount, r.code.records.size());
     for (size_t i = 0; i < r.code.records.size(); ++i) EXPECT_EQ(program::kRoutineNames[i], r.code.records[i].name);
     EXPECT_EQ("tolvar_start", r.code.record_at(r.image.start_offset)->name);
-    ASSERT_EQ(1u, r.code.routine_refs.size());
-    EXPECT_EQ("tolvar_cleanup", r.code.record_at(r.code.routine_refs[0])->name);
+    // The two routines passed by address: the window-enumeration callback and the clean-up.
+    ASSERT_EQ(2u, r.code.routine_refs.size());
+    EXPECT_EQ("on_enum_window", r.code.record_at(r.code.routine_refs[0])->name);
+    EXPECT_EQ("tolvar_cleanup", r.code.record_at(r.code.routine_refs[1])->name);
 }
 
 TEST(FormFormat, WindowRecordRoundTripsWithItsOptions) {

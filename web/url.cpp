@@ -1,0 +1,55 @@
+#include "web/url.h"
+
+#include <cstdint>
+
+#include "web/text_ops.h"
+
+namespace tolvar::web {
+
+namespace {
+
+// A text read as a decimal number, any fraction dropped: leading blanks, a
+// sign and the digits that follow; 0 when there are none.
+int32_t text_to_integer(const std::string &text) {
+    size_t at = text.find_first_not_of(' ');
+    if (at == std::string::npos) return 0;
+    bool negative = text[at] == '-';
+    if (text[at] == '-' || text[at] == '+') ++at;
+    int64_t value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        value = value * 10 + (text[at] - '0');
+        if (value > INT32_MAX) return 0;
+    }
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+}  // namespace
+
+std::string url_host(std::string_view address) {
+    std::string host = replace_all(replace_all(std::string(address), "https://", ""), "http://", "");
+    host = host.substr(0, host.find('/'));
+    host = host.substr(0, host.find(':'));
+    return ascii_lower(host);
+}
+
+std::string url_path(std::string_view address) {
+    std::string host = url_host(address);
+    size_t at = find_ignoring_case(address, host);
+    size_t slash = address.find('/', at == std::string::npos ? 0 : at);
+    return slash == std::string::npos ? std::string("/") : std::string(address.substr(slash));
+}
+
+int32_t url_port(std::string_view address) {
+    std::string_view authority;
+    if (address.substr(0, 7) == "http://") {
+        std::string_view rest = address.substr(7);
+        authority = rest.substr(0, rest.find('/'));
+    } else {
+        authority = address.substr(0, address.find('/'));
+    }
+    size_t colon = authority.find(':');
+    std::string port = colon == std::string::npos ? "80" : std::string(authority.substr(colon + 1));
+    return text_to_integer(port);
+}
+
+}  // namespace tolvar::web

@@ -1,0 +1,178 @@
+// Compiled with -fexec-charset=GBK.
+#include "web/web_access.h"
+
+#include "image/program_table.h"
+#include "platform/win32_types.h"
+#include "runtime/runtime.h"
+#include "web/encoding.h"
+#include "web/text_ops.h"
+#include "web/url.h"
+#include "web/window_lookup.h"
+
+namespace tolvar::web {
+
+using program::Dll;
+using runtime::dll;
+
+namespace {
+
+using InternetOpenAFn = HINTERNET (*)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD);
+using InternetConnectAFn = HINTERNET (*)(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR);
+using HttpOpenRequestAFn = HINTERNET (*)(HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR *, DWORD, DWORD_PTR);
+using HttpSendRequestAFn = BOOL (*)(HINTERNET, LPCSTR, DWORD, LPVOID, DWORD);
+using InternetReadFileFn = BOOL (*)(HINTERNET, LPVOID, DWORD, LPDWORD);
+using HttpQueryInfoAFn = BOOL (*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
+using InternetCloseHandleFn = BOOL (*)(HINTERNET);
+using InternetSetCookieAFn = BOOL (*)(LPCSTR, LPCSTR, LPCSTR);
+
+constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+constexpr char kAcceptLine[] =
+    "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
+    "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n";
+constexpr char kLanguageLine[] = "Accept-Language: zh-cn\r\n";
+constexpr char kFormTypeLine[] = "Content-Type: application/x-www-form-urlencoded\r\n";
+constexpr char kCookieMarker[] = "Set-Cookie: ";
+constexpr char kMethodError[] = "【网页_访问】命令的第二个【访问方式】参数有误,请返回修改";
+
+constexpr DWORD INTERNET_OPEN_TYPE_DIRECT = 1;
+constexpr DWORD INTERNET_OPEN_TYPE_PROXY = 3;
+constexpr DWORD INTERNET_SERVICE_HTTP = 3;
+constexpr DWORD INTERNET_FLAG_RELOAD = 0x80000000;
+constexpr DWORD HTTP_QUERY_RAW_HEADERS_CRLF = 22;
+constexpr DWORD kReadPiece = 512;
+constexpr DWORD kHeaderBuffer = 1024;
+
+// The three handles of one exchange, closed in the order request, connection,
+// internet handle, whichever of them were opened.
+struct Handles {
+    HINTERNET internet = nullptr, connection = nullptr, request = nullptr;
+    ~Handles() {
+        auto close = dll<InternetCloseHandleFn>(Dll::InternetCloseHandle);
+        for (HINTERNET h : {request, connection, internet})
+            if (h) close(h);
+    }
+};
+
+void append_default_headers(std::string &headers, const std::string &address) {
+    if (find_ignoring_case(headers, "Accept: ") == std::string::npos) headers += kAcceptLine;
+    if (find_ignoring_case(headers, "Referer: ") == std::string::npos) headers += "Referer: " + address + "\r\n";
+    if (find_ignoring_case(headers, "Accept-Language: ") == std::string::npos) headers += kLanguageLine;
+}
+
+// The body in 512-byte pieces while window messages keep running, up to the bound.
+Bytes read_body(HINTERNET request) {
+    Bytes body;
+    auto read = dll<InternetReadFileFn>(Dll::InternetReadFile);
+    uint8_t piece[kReadPiece];
+    for (;;) {
+        std::fill(std::begin(piece), std::end(piece), 0);
+        runtime::process_events();
+        DWORD count = 0;
+        read(request, piece, kReadPiece, &count);
+        if (count == 0) break;
+        size_t room = kMaxBody - body.size();
+        body.insert(body.end(), piece, piece + std::min<size_t>(count, room));
+        if (body.size() >= kMaxBody) break;
+    }
+    return body;
+}
+
+// The reply's whole header block (a block beyond the first buffer is asked
+// for again at the size WinINet says it needs).
+std::string header_block(HINTERNET request) {
+    auto query = dll<HttpQueryInfoAFn>(Dll::HttpQueryInfoA);
+    std::string block(kHeaderBuffer, ' ');
+    DWORD length = kHeaderBuffer;
+    if (query(request, HTTP_QUERY_RAW_HEADERS_CRLF, block.data(), &length, nullptr))
+        return block.substr(0, std::min<size_t>(length, block.size()));
+    if (length <= kHeaderBuffer) return {};
+    block.assign(length, ' ');
+    if (!query(request, HTTP_QUERY_RAW_HEADERS_CRLF, block.data(), &length, nullptr)) return {};
+    return block.substr(0, std::min<size_t>(length, block.size()));
+}
+
+// Every "Set-Cookie: " line goes to the cookie store for "http://" + host.
+void store_cookies(const std::string &block, const std::string &host) {
+    if (find_ignoring_case(block, kCookieMarker) == std::string::npos) return;
+    auto set_cookie = dll<InternetSetCookieAFn>(Dll::InternetSetCookieA);
+    std::string url = "http://" + host;
+    size_t at = 0;
+    while (at < block.size()) {
+        size_t end = block.find("\r\n", at);
+        std::string line = block.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? block.size() : end + 2;
+        if (find_ignoring_case(line, kCookieMarker) == std::string::npos || line.size() < 12) continue;
+        std::string cookie = line.substr(12);
+        size_t eq = cookie.find('=');
+        if (eq == std::string::npos) continue;  // a line without a name is not a cookie
+        set_cookie(url.c_str(), cookie.substr(0, eq).c_str(), cookie.substr(eq + 1).c_str());
+    }
+}
+
+Bytes converted(const Bytes &body, int32_t reply_conversion) {
+    std::string text(body.begin(), body.end());
+    std::string out;
+    if (reply_conversion == kReplyFromUtf8) out = utf8_to_gbk(text);
+    else if (reply_conversion == kReplyFromBig5) out = big5_to_gbk_simplified(text);
+    else return body;
+    return Bytes(out.begin(), out.end());
+}
+
+}  // namespace
+
+Bytes 网页_访问(std::string &address, int32_t 访问方式, const std::string &proxy, std::string *extra_headers,
+             const std::string &post_data, int32_t reply_conversion) {
+    std::string own_headers;
+    std::string &headers = extra_headers ? *extra_headers : own_headers;
+
+    address = trim_blanks(address);
+    const char *method = nullptr;
+    if (访问方式 == kMethodGet) method = "GET";
+    else if (访问方式 == kMethodPost) method = "POST";
+    else {
+        reminder_box(kMethodError);
+        return {};
+    }
+    if (address.compare(0, 7, "http://") != 0 && address.compare(0, 8, "https://") != 0) address = "http://" + address;
+
+    std::string host = url_host(address);
+    std::string path = url_path(address);
+    Handles h;
+    if (trim_blanks(proxy).empty())
+        h.internet = dll<InternetOpenAFn>(Dll::InternetOpenA)(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
+    else
+        h.internet = dll<InternetOpenAFn>(Dll::InternetOpenA)(kUserAgent, INTERNET_OPEN_TYPE_PROXY,
+                                                              ("http=" + proxy).c_str(), nullptr, 0);
+    if (!h.internet) return {};
+    auto port = static_cast<INTERNET_PORT>(url_port(address));
+    h.connection = dll<InternetConnectAFn>(Dll::InternetConnectA)(h.internet, host.c_str(), port, "", "",
+                                                                  INTERNET_SERVICE_HTTP, 0, 0);
+    if (!h.connection) return {};
+    h.request = dll<HttpOpenRequestAFn>(Dll::HttpOpenRequestA)(h.connection, method, path.c_str(), "HTTP/1.1",
+                                                               nullptr, nullptr, INTERNET_FLAG_RELOAD, 0);
+    if (!h.request) return {};
+
+    append_default_headers(headers, address);
+    auto send = dll<HttpSendRequestAFn>(Dll::HttpSendRequestA);
+    if (访问方式 == kMethodGet) {
+        send(h.request, headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0);
+    } else {
+        if (!post_data.empty())
+            headers += std::string(kFormTypeLine) + "Content-Length: " + std::to_string(post_data.size()) + "\r\n";
+        send(h.request, headers.c_str(), static_cast<DWORD>(headers.size()),
+             const_cast<char *>(post_data.data()), static_cast<DWORD>(post_data.size()));
+    }
+    Bytes body = read_body(h.request);
+    std::string block = header_block(h.request);
+    HINTERNET request = h.request, connection = h.connection, internet = h.internet;
+    h.request = h.connection = h.internet = nullptr;
+    auto close = dll<InternetCloseHandleFn>(Dll::InternetCloseHandle);
+    close(request);
+    close(connection);
+    close(internet);
+
+    store_cookies(block, host);
+    return converted(body, reply_conversion);
+}
+
+}  // namespace tolvar::web

@@ -1,0 +1,108 @@
+// Compiled with -fexec-charset=GBK.
+#include "web/window_lookup.h"
+
+#include <cstring>
+
+#include "image/program_table.h"
+#include "platform/win32_types.h"
+#include "runtime/globals.h"
+#include "runtime/runtime.h"
+
+using tolvar::program::Dll;
+using namespace tolvar::runtime;
+
+namespace {
+
+using EnumWindowsFn = BOOL (*)(WNDENUMPROC, LPARAM);
+using IsWindowVisibleFn = BOOL (*)(HWND);
+using GetWindowThreadProcessIdFn = DWORD (*)(HWND, LPDWORD);
+using GetTextFn = int (*)(HWND, LPSTR, int);
+using GetCurrentProcessIdFn = DWORD (*)();
+using MessageBoxAFn = int (*)(HWND, LPCSTR, LPCSTR, UINT);
+
+constexpr char kDefaultTitle[] = "友情提醒";
+
+HWND as_hwnd(uint32_t handle) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(handle)); }
+
+// The program-wide list: an array block of WindowRecord references.
+uint32_t &list_count() { return static_cast<uint32_t *>(globals().window_list)[1]; }
+
+void append_to_window_list(WindowRecord *record) {
+    uint32_t n = list_count();
+    array_grows(&globals().window_list);
+    globals().window_list = resize(globals().window_list, static_cast<uint32_t>(8 + (n + 1) * sizeof(void *)));
+    array_elements(globals().window_list)[n] = record;
+    list_count() = n + 1;
+}
+
+void empty_window_list() {
+    uint32_t n = list_count();
+    void **records = array_elements(globals().window_list);
+    for (uint32_t i = 0; i < n; ++i) {
+        auto *r = static_cast<WindowRecord *>(records[i]);
+        if (r->title) release(r->title);
+        if (r->class_name) release(r->class_name);
+        release(r);
+    }
+    list_count() = 0;
+    globals().window_list = resize(globals().window_list, 8);
+}
+
+std::string window_text(Dll command, HWND window, int buffer_size) {
+    std::string buffer(static_cast<size_t>(buffer_size), '\0');
+    dll<GetTextFn>(command)(window, buffer.data(), buffer_size);
+    return buffer.substr(0, buffer.find('\0'));
+}
+
+}  // namespace
+
+// The enumeration callback: a record for every visible window; the
+// enumeration goes on for every window, visible or not.
+extern "C" BOOL on_enum_window(HWND window, LPARAM) {
+    if (!dll<IsWindowVisibleFn>(Dll::IsWindowVisible)(window)) return TRUE;
+    auto *record = static_cast<WindowRecord *>(allocate(sizeof(WindowRecord)));
+    DWORD process = 0;
+    dll<GetWindowThreadProcessIdFn>(Dll::GetWindowThreadProcessId)(window, &process);
+    record->handle = static_cast<int32_t>(reinterpret_cast<uintptr_t>(window));
+    record->process = static_cast<int32_t>(process);
+    record->thread = static_cast<int32_t>(dll<GetWindowThreadProcessIdFn>(Dll::GetWindowThreadProcessId)(window, nullptr));
+    record->title = new_text(window_text(Dll::GetWindowTextA, window, 256));
+    record->class_name = new_text(window_text(Dll::GetClassNameA, window, 50));
+    append_to_window_list(record);
+    return TRUE;
+}
+
+namespace tolvar::web {
+
+int32_t enum_visible_windows(std::vector<WindowInfo> &list) {
+    auto callback = reinterpret_cast<WNDENUMPROC>(native_routine(program::RoutineRef::on_enum_window));
+    dll<EnumWindowsFn>(Dll::EnumWindows)(callback, 0);
+    list.clear();
+    uint32_t n = list_count();
+    void **records = array_elements(globals().window_list);
+    for (uint32_t i = 0; i < n; ++i) {
+        auto *r = static_cast<WindowRecord *>(records[i]);
+        list.push_back({static_cast<uint32_t>(r->handle), static_cast<uint32_t>(r->process),
+                        static_cast<uint32_t>(r->thread), r->title ? r->title : "",
+                        r->class_name ? r->class_name : ""});
+    }
+    empty_window_list();
+    return static_cast<int32_t>(list.size());
+}
+
+uint32_t find_own_window(uint32_t process_id) {
+    std::vector<WindowInfo> list;
+    enum_visible_windows(list);
+    for (const auto &w : list)
+        if (w.process == process_id) return w.handle;
+    return 0;
+}
+
+int32_t reminder_box(std::string_view message, uint32_t style, std::optional<std::string_view> title,
+                     std::optional<uint32_t> owner) {
+    uint32_t window = owner ? *owner : find_own_window(dll<GetCurrentProcessIdFn>(Dll::GetCurrentProcessId)());
+    std::string text(message), caption(title ? *title : kDefaultTitle);
+    return dll<MessageBoxAFn>(Dll::MessageBoxA)(as_hwnd(window), text.c_str(), caption.c_str(), style) - 1;
+}
+
+}  // namespace tolvar::web
