@@ -66,6 +66,11 @@ inline int32_t run_with_window(const std::function<void(QWidget *)> &drive,
     return run_image(bytes);
 }
 
+// Runs `drive` inside the program's event loop, with the main window up.
+inline void in_program(const std::function<void()> &drive) {
+    run_with_window([&](QWidget *) { drive(); });
+}
+
 // The control of the main window with this (UTF-8) name.
 template <class T = QWidget>
 T *find(QWidget *window, const char *name) {
