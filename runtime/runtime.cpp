@@ -60,8 +60,9 @@ void array_grows(void *array_variable) {
 
 void process_events() { services().kernel_command(TOLVAR_KCMD_PROCESS_EVENTS, 0, nullptr); }
 
-void *native_routine(program::RoutineRef ref) {
-    uint32_t address = routine_address(ref);
+void *native_routine(program::RoutineRef ref) { return native_routine_at(routine_address(ref)); }
+
+void *native_routine_at(uint32_t address) {
     tolvar_arg arg{address, 0, TOLVAR_TYPE_ADDRESS};
     tolvar_arg r = services().kernel_command(TOLVAR_KCMD_ROUTINE_ADDRESS, 1, &arg);
     return reinterpret_cast<void *>(uint64_t(r.high) << 32 | r.low);

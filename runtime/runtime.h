@@ -36,6 +36,8 @@ void array_grows(void *array_variable);
 void process_events();
 // The native address of a routine the code passes by address.
 void *native_routine(program::RoutineRef ref);
+// The native address of the routine whose record lies at this image-relative address.
+void *native_routine_at(uint32_t address);
 // The bound function of DLL command `command`, called with its Windows signature.
 template <class Fn>
 Fn dll(program::Dll command);

@@ -1,0 +1,171 @@
+#include "regex/regex_object.h"
+
+#include <array>
+#include <cstring>
+
+#include "image/program_table.h"
+#include "runtime/runtime.h"
+#include "web/encoding.h"
+
+using namespace tolvar::regex;
+
+namespace {
+
+// GBK texts to the engine's UTF-16 and back, through the system's code pages.
+std::u16string wide(const char *gbk) {
+    auto units = tolvar::web::multibyte_to_wide(gbk ? gbk : "", tolvar::web::kCodePageGbk);
+    if (!units.empty()) units.pop_back();  // the terminating zero unit
+    return std::u16string(units.begin(), units.end());
+}
+
+char *gbk_text(std::u16string_view units) {
+    std::vector<uint16_t> input(units.begin(), units.end());
+    input.push_back(0);
+    return tolvar::runtime::new_text(tolvar::web::wide_to_multibyte(input, tolvar::web::kCodePageGbk));
+}
+
+template <class T>
+void release_ref(T *&reference) {
+    if (reference) reference->release();
+    reference = nullptr;
+}
+
+const Match *match_at(const RegexObject *self, int32_t index) {
+    if (!self->matches || index < 1 || static_cast<size_t>(index) > self->matches->items.size()) return nullptr;
+    return &self->matches->items[static_cast<size_t>(index) - 1];
+}
+
+}  // namespace
+
+// Slot 0: releases both references; the owner frees the object itself.
+extern "C" void regex_destroy(RegexObject *self) {
+    release_ref(self->matches);
+    release_ref(self->engine);
+}
+
+// Slot 1: a new object sharing engine and matches until either side runs
+// create or execute.
+extern "C" RegexObject *regex_copy(const RegexObject *self) {
+    auto *copy = new RegexObject(*self);
+    if (copy->engine) copy->engine->add_ref();
+    if (copy->matches) copy->matches->add_ref();
+    return copy;
+}
+
+// Slot 2: a new engine with the options (true where not given) and the pattern.
+extern "C" int32_t regex_create(RegexObject *self, const char *pattern, OptionalBool ignore_case,
+                                OptionalBool multiline, OptionalBool global) {
+    release_ref(self->matches);
+    release_ref(self->engine);
+    self->engine = new RegExp;
+    self->match_count = 0;
+    self->engine->ignore_case = ignore_case.given ? ignore_case.value : true;
+    self->engine->multiline = multiline.given ? multiline.value : true;
+    self->engine->global = global.given ? global.value : true;
+    self->engine->pattern = wide(pattern);
+    return 1;
+}
+
+// Slot 3.
+extern "C" char *regex_pattern(const RegexObject *self) {
+    return self->engine ? gbk_text(self->engine->pattern) : tolvar::runtime::new_text("");
+}
+
+// Slot 4: the matches and their count stay as they are.
+extern "C" char *regex_replace(RegexObject *self, const char *source, OptionalText replacement) {
+    if (!self->engine) return tolvar::runtime::new_text("");
+    return gbk_text(self->engine->replace(wide(source), wide(replacement.value)));
+}
+
+// Slot 5: replaces the match collection with this search's.
+extern "C" int32_t regex_execute(RegexObject *self, const char *subject) {
+    if (!self->engine) return 0;
+    MatchCollection *found = self->engine->execute(wide(subject));
+    release_ref(self->matches);
+    self->matches = found;
+    self->match_count = static_cast<int32_t>(found->items.size());
+    return self->match_count;
+}
+
+// Slot 6.
+extern "C" int32_t regex_count(const RegexObject *self) { return self->match_count; }
+
+// Slot 7: match `index` from 1; empty outside 1 to count.
+extern "C" char *regex_match_text(const RegexObject *self, int32_t index) {
+    const Match *m = match_at(self, index);
+    return m ? gbk_text(m->value) : tolvar::runtime::new_text("");
+}
+
+// Slot 8: sub-match `sub` (from 1) of match `index`; empty when the group took no part.
+extern "C" char *regex_submatch_text(const RegexObject *self, int32_t index, int32_t sub) {
+    const Match *m = match_at(self, index);
+    if (!m || sub < 1 || static_cast<size_t>(sub) > m->submatches.size() || !m->submatches[sub - 1])
+        return tolvar::runtime::new_text("");
+    return gbk_text(*m->submatches[static_cast<size_t>(sub) - 1]);
+}
+
+// Slot 9: the number of capture groups, read from the first match.
+extern "C" int32_t regex_submatch_count(const RegexObject *self) {
+    if (self->match_count == 0 || !self->matches || self->matches->items.empty()) return 0;
+    return static_cast<int32_t>(self->matches->items.front().submatches.size());
+}
+
+namespace tolvar::regex {
+
+namespace {
+
+// The operations of a table, resolved once from its image-relative addresses.
+template <class Fn>
+Fn operation(const RegexObject &object, uint32_t slot) {
+    static const uint8_t *resolved_for = nullptr;
+    static std::array<void *, program::kRegexOperationCount> natives{};
+    if (resolved_for != object.operations) {
+        for (uint32_t i = 0; i < natives.size(); ++i) {
+            uint32_t address;
+            std::memcpy(&address, object.operations + 4 * i, 4);
+            natives[i] = runtime::native_routine_at(address);
+        }
+        resolved_for = object.operations;
+    }
+    return reinterpret_cast<Fn>(natives[slot]);
+}
+
+std::string take(char *text) {
+    std::string s = text ? text : "";
+    runtime::release(text);
+    return s;
+}
+
+}  // namespace
+
+RegexObject fresh_regex_object() {
+    RegexObject object;
+    object.operations = runtime::const_data(program::ConstRef::regex_operations);
+    return object;
+}
+
+void destroy(RegexObject &o) { operation<decltype(&regex_destroy)>(o, 0)(&o); }
+RegexObject *copy(const RegexObject &o) { return operation<decltype(&regex_copy)>(o, 1)(&o); }
+bool create(RegexObject &o, std::string_view p, OptionalBool ignore_case, OptionalBool multiline, OptionalBool global) {
+    std::string text(p);
+    return operation<decltype(&regex_create)>(o, 2)(&o, text.c_str(), ignore_case, multiline, global) != 0;
+}
+std::string pattern(const RegexObject &o) { return take(operation<decltype(&regex_pattern)>(o, 3)(&o)); }
+std::string replace(RegexObject &o, std::string_view source, OptionalText replacement) {
+    std::string text(source);
+    return take(operation<decltype(&regex_replace)>(o, 4)(&o, text.c_str(), replacement));
+}
+int32_t execute(RegexObject &o, std::string_view subject) {
+    std::string text(subject);
+    return operation<decltype(&regex_execute)>(o, 5)(&o, text.c_str());
+}
+int32_t count(const RegexObject &o) { return operation<decltype(&regex_count)>(o, 6)(&o); }
+std::string match_text(const RegexObject &o, int32_t match) {
+    return take(operation<decltype(&regex_match_text)>(o, 7)(&o, match));
+}
+std::string submatch_text(const RegexObject &o, int32_t match, int32_t submatch) {
+    return take(operation<decltype(&regex_submatch_text)>(o, 8)(&o, match, submatch));
+}
+int32_t submatch_count(const RegexObject &o) { return operation<decltype(&regex_submatch_count)>(o, 9)(&o); }
+
+}  // namespace tolvar::regex
