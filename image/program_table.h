@@ -40,16 +40,7 @@
     X(shopping_link_10)    \
     X(shopping_link_11)    \
     X(shopping_link_12)    \
-    X(regex_destroy)       \
-    X(regex_copy)          \
-    X(regex_create)        \
-    X(regex_pattern)       \
-    X(regex_replace)       \
-    X(regex_execute)       \
-    X(regex_count)         \
-    X(regex_match_text)    \
-    X(regex_submatch_text) \
-    X(regex_submatch_count)
+    TOLVAR_REGEX_OPERATIONS(X)
 
 // The regular-expression object's operation table, in slot order.
 #define TOLVAR_REGEX_OPERATIONS(X) \

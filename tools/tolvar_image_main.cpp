@@ -1,9 +1,11 @@
 // tolvar-image: dumps and validates a program image.
 //   tolvar-image FILE          print the dump; exit 1 with one line on a bad image
 //   tolvar-image --check FILE  validate only
+// FILE is an image, or a `tolvar` executable whose embedded image is read.
 // Besides the format it checks that every routine record names a routine that
 // this build of the program exports.
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -11,6 +13,8 @@
 #include <vector>
 
 #include "image/program_table.h"
+#include "image/form_format.h"
+#include "tools/embedded_image.h"
 #include "tools/image_dump.h"
 
 namespace {
@@ -38,10 +42,18 @@ int main(int argc, char **argv) {
     std::ifstream in(file, std::ios::binary);
     if (!in) return refuse(file, "cannot open");
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "\x7F" "ELF", 4) == 0) {
+        auto embedded = tolvar::image::embedded_image(bytes);
+        if (!embedded) return refuse(file, "an executable without an embedded program image");
+        bytes = std::move(*embedded);
+    }
     auto result = tolvar::image::read_image(bytes);
     if (!result.read) return refuse(file, result.error);
     for (const auto &r : result.read->code.records)
         if (!known_routine(r.name)) return refuse(file, "routine \"" + r.name + "\" is not in the program");
+    std::string form_error;
+    if (!tolvar::image::read_form(result.read->image.sections[tolvar::image::kForm].data, form_error))
+        return refuse(file, form_error);
     auto *start = result.read->code.record_at(result.read->image.start_offset);
     if (start->name != tolvar::program::kRoutineNames[0])
         return refuse(file, "the start routine is \"" + start->name + "\", not \"" +

@@ -35,6 +35,16 @@ TEST(TolvarImageTool, DumpsTheBuiltImage) {
     EXPECT_NE(r.out.find("occupied", reloc1), std::string::npos);
 }
 
+TEST(TolvarImageTool, ReadsTheImageEmbeddedInTheExecutable) {
+    auto from_file = run_process({kTool, kImage});
+    auto from_executable = run_process({kTool, TOLVAR_EXE});
+    ASSERT_EQ(0, from_executable.status) << from_executable.err;
+    EXPECT_EQ(from_file.out, from_executable.out);
+    auto not_tolvar = run_process({kTool, kTool});
+    EXPECT_EQ(1, not_tolvar.status);
+    EXPECT_NE(std::string::npos, not_tolvar.err.find("without an embedded program image"));
+}
+
 // A hundred damaged copies: each is refused with exactly one line, no crash.
 // Damage goes where every change must be noticed: truncations, and bit flips
 // in the header and the section headers.

@@ -104,6 +104,10 @@ TEST(KernelRun, RefusesImagesItCannotRun) {
     };
     auto no_library = test::test_image();
     no_library.libraries[3].name = "HtmlView2";
+    auto bad_form = test::test_image();
+    bad_form.sections[image::kForm].data[0] = 9;  // the form's leading value is 8
+    auto no_window = test::test_image();
+    image::store_u32(no_window.sections[image::kForm].data.data() + 36, 0x06010001);  // the window object's id
     std::vector<Case> cases = {
         {"truncated", std::vector<uint8_t>(clean.begin(), clean.begin() + clean.size() / 2)},
         {"bad magic", patched(clean, std::string("WJ\0\0", 4), std::string("WK\0\0", 4))},
@@ -111,6 +115,8 @@ TEST(KernelRun, RefusesImagesItCannotRun) {
         {"missing DLL function", patched(clean, "InternetSetCookieA", "InternetSetCookieX")},
         {"function of no library found nowhere", patched(clean, "EnumWindows", "EnumWindowX")},
         {"missing support library", image::write_image(no_library)},
+        {"unreadable form", image::write_image(bad_form)},
+        {"form without the window object", image::write_image(no_window)},
     };
     for (const auto &c : cases) {
         EXPECT_NE(0, run_image(c.bytes)) << c.why;
