@@ -96,6 +96,12 @@ TEST(KernelRun, ATerminationSignalEndsTheProgramThroughItsCleanUp) {
     EXPECT_EQ(nullptr, runtime::globals().window_list);
 }
 
+TEST(KernelRunDeathTest, ARunTimeErrorStopsTheProgramNamingItsCode) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(test::in_program([] { runtime::runtime_error(TOLVAR_ERROR_INDEX_BELOW); }),
+                ::testing::ExitedWithCode(1), "Run-time error 4: array element number below 1");
+}
+
 TEST(KernelRun, RefusesImagesItCannotRun) {
     auto clean = test::test_image_bytes();
     struct Case {

@@ -253,6 +253,36 @@ TEST_F(WebAccess, ASilentReplyIsGivenUpAfterTheReceiveTimeOut) {
     EXPECT_EQ("some", text(body));
 }
 
+TEST_F(WebAccess, RepliesAreConvertedFromUtf8OrBig5WhenAsked) {
+    LoopbackServer server([](const HttpRequest &r, ServerConnection &c) {
+        if (r.request_line().find("/utf8") != std::string::npos)
+            c.reply("ok \xE7\x99\xBB\xE5\xBD\x95\xE6\x88\x90\xE5\x8A\x9F");  // 登录成功
+        else
+            c.reply("\xB3\x6F\xAD\xD3\xB3\x6E\xC5\xE9");  // 這個軟體 in Big5
+    });
+    std::string a1 = server.host() + "/utf8", a2 = server.host() + "/big5", a3 = server.host() + "/big5";
+    Bytes utf8, big5, raw;
+    in_program([&] {
+        utf8 = 网页_访问(a1, 0, "", nullptr, "", 1);
+        big5 = 网页_访问(a2, 0, "", nullptr, "", 2);
+        raw = 网页_访问(a3, 0, "", nullptr, "", 7);
+    });
+    EXPECT_EQ("ok \xB5\xC7\xC2\xBC\xB3\xC9\xB9\xA6", text(utf8));
+    EXPECT_EQ("\xD5\xE2\xB8\xF6\xC8\xED\xCC\xE5", text(big5));  // 这个软体 in GBK
+    EXPECT_EQ("\xB3\x6F\xAD\xD3\xB3\x6E\xC5\xE9", text(raw));
+}
+
+TEST_F(WebAccess, AProxyReceivesTheRequestWithTheWholeAddress) {
+    LoopbackServer proxy([](const HttpRequest &, ServerConnection &c) { c.reply("via proxy"); });
+    std::string address = "service.example:81/p.php?class=";
+    Bytes body;
+    in_program([&] { body = 网页_访问(address, 0, proxy.host()); });
+    EXPECT_EQ("via proxy", text(body));
+    ASSERT_EQ(1u, proxy.requests().size());
+    EXPECT_EQ("GET http://service.example:81/p.php?class= HTTP/1.1", proxy.requests()[0].request_line());
+    EXPECT_NE(std::string::npos, proxy.requests()[0].head.find("\r\nHost: service.example:81\r\n"));
+}
+
 TEST_F(WebAccess, PersistentCookiesAreKeptInAFileOnlyTheUserCanRead) {
     LoopbackServer server([](const HttpRequest &, ServerConnection &c) {
         c.reply("", "Set-Cookie: keep=1; expires=Fri, 01 Jan 2100 00:00:00 GMT\r\nSet-Cookie: session=2\r\n");
