@@ -3,8 +3,10 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "kernel/control_services.h"
 #include "kernel/control_widgets.h"
@@ -24,8 +26,6 @@ const char *error_description(int32_t code) {
         default: return "unknown run-time error";
     }
 }
-
-void runtime_error(int32_t code) { stop_with_runtime_error(code); }
 
 void *dll_command(uint32_t index) {
     const Program *p = state().program.get();
@@ -66,9 +66,17 @@ void set_property(uint32_t window, uint32_t object, uint32_t property, int32_t, 
     if (w && window == TOLVAR_MAIN_WINDOW) set_control_property(*w, object, property, value);
 }
 
+// A block of the image (a constant) is never resized in place: its bytes move
+// to a new heap block.
 void *resize_block(void *block, uint32_t size) {
-    if (!block || !owns_block(block)) return allocate_block(size);
-    return std::realloc(block, size ? size : 1);
+    if (!block) return allocate_block(size);
+    if (owns_block(block)) return std::realloc(block, size ? size : 1);
+    const tolvar_program &image = state().program->block.program;
+    auto *from = static_cast<const uint8_t *>(block);
+    size_t available = static_cast<size_t>(image.block + image.block_size - from);
+    void *moved = allocate_block(size);
+    std::memcpy(moved, from, std::min<size_t>(size, available));
+    return moved;
 }
 
 void end_program() {
@@ -140,7 +148,7 @@ void run_routine(uint64_t address) {
 }
 
 tolvar_services service_table() {
-    return {runtime_error, dll_command,  library_command, kernel_command, get_property,
+    return {stop_with_runtime_error, dll_command, library_command, kernel_command, get_property,
             set_property,  allocate_block, resize_block,  release_block,  end_program,
             event_loop,    load_window,  special};
 }

@@ -9,6 +9,9 @@ namespace tolvar::kernel {
 
 tolvar_services service_table();
 
+// Reports a run-time error naming its code and ends the process with status 1.
+[[noreturn]] void stop_with_runtime_error(int32_t code);
+
 void *allocate_block(uint32_t size);
 void release_block(void *block);
 // False for an address inside the loaded image (a constant), which is never freed.

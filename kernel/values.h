@@ -20,6 +20,4 @@ int32_t int_arg(const tolvar_arg &a);
 QString text_arg(const tolvar_arg &a);        // run-time error 5 unless a text (or omitted)
 QByteArray bytes_arg(const tolvar_arg &a);    // run-time error 5 unless a byte set (or omitted)
 
-[[noreturn]] void stop_with_runtime_error(int32_t code);
-
 }  // namespace tolvar::kernel

@@ -96,6 +96,22 @@ TEST(KernelRun, ATerminationSignalEndsTheProgramThroughItsCleanUp) {
     EXPECT_EQ(nullptr, runtime::globals().window_list);
 }
 
+TEST(KernelRun, ConstantsOfTheImageAreNeverFreedAndMoveWhenGrown) {
+    test::in_program([] {
+        auto *constant = const_cast<uint8_t *>(runtime::const_data(program::ConstRef::empty_array));
+        runtime::release(constant);  // a constant is left alone
+        auto *grown = static_cast<uint32_t *>(runtime::resize(constant, 16));
+        ASSERT_NE(static_cast<void *>(constant), static_cast<void *>(grown));
+        EXPECT_EQ(1u, grown[0]);
+        EXPECT_EQ(0u, grown[1]);
+        uint32_t original[2];
+        std::memcpy(original, constant, 8);
+        EXPECT_EQ(1u, original[0]);
+        runtime::release(grown);
+        EXPECT_STREQ("13900000000", runtime::const_text(program::ConstRef::default_number));
+    });
+}
+
 TEST(KernelRunDeathTest, ARunTimeErrorStopsTheProgramNamingItsCode) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(test::in_program([] { runtime::runtime_error(TOLVAR_ERROR_INDEX_BELOW); }),
