@@ -137,40 +137,37 @@ Bytes 网页_访问(std::string &address, int32_t 访问方式, const std::strin
 
     std::string host = url_host(address);
     std::string path = url_path(address);
-    Handles h;
-    if (trim_blanks(proxy).empty())
-        h.internet = dll<InternetOpenAFn>(Dll::InternetOpenA)(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
-    else
-        h.internet = dll<InternetOpenAFn>(Dll::InternetOpenA)(kUserAgent, INTERNET_OPEN_TYPE_PROXY,
-                                                              ("http=" + proxy).c_str(), nullptr, 0);
-    if (!h.internet) return {};
-    auto port = static_cast<INTERNET_PORT>(url_port(address));
-    h.connection = dll<InternetConnectAFn>(Dll::InternetConnectA)(h.internet, host.c_str(), port, "", "",
-                                                                  INTERNET_SERVICE_HTTP, 0, 0);
-    if (!h.connection) return {};
-    h.request = dll<HttpOpenRequestAFn>(Dll::HttpOpenRequestA)(h.connection, method, path.c_str(), "HTTP/1.1",
-                                                               nullptr, nullptr, INTERNET_FLAG_RELOAD, 0);
-    if (!h.request) return {};
+    Bytes body;
+    std::string block;
+    {
+        Handles h;  // closed when this block ends: request, connection, internet handle
+        if (trim_blanks(proxy).empty())
+            h.internet = dll<InternetOpenAFn>(Dll::InternetOpenA)(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
+        else
+            h.internet = dll<InternetOpenAFn>(Dll::InternetOpenA)(kUserAgent, INTERNET_OPEN_TYPE_PROXY,
+                                                                  ("http=" + proxy).c_str(), nullptr, 0);
+        if (!h.internet) return {};
+        auto port = static_cast<INTERNET_PORT>(url_port(address));
+        h.connection = dll<InternetConnectAFn>(Dll::InternetConnectA)(h.internet, host.c_str(), port, "", "",
+                                                                      INTERNET_SERVICE_HTTP, 0, 0);
+        if (!h.connection) return {};
+        h.request = dll<HttpOpenRequestAFn>(Dll::HttpOpenRequestA)(h.connection, method, path.c_str(), "HTTP/1.1",
+                                                                   nullptr, nullptr, INTERNET_FLAG_RELOAD, 0);
+        if (!h.request) return {};
 
-    append_default_headers(headers, address);
-    auto send = dll<HttpSendRequestAFn>(Dll::HttpSendRequestA);
-    if (访问方式 == kMethodGet) {
-        send(h.request, headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0);
-    } else {
-        if (!post_data.empty())
-            headers += std::string(kFormTypeLine) + "Content-Length: " + std::to_string(post_data.size()) + "\r\n";
-        send(h.request, headers.c_str(), static_cast<DWORD>(headers.size()),
-             const_cast<char *>(post_data.data()), static_cast<DWORD>(post_data.size()));
+        append_default_headers(headers, address);
+        auto send = dll<HttpSendRequestAFn>(Dll::HttpSendRequestA);
+        if (访问方式 == kMethodGet) {
+            send(h.request, headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0);
+        } else {
+            if (!post_data.empty())
+                headers += std::string(kFormTypeLine) + "Content-Length: " + std::to_string(post_data.size()) + "\r\n";
+            send(h.request, headers.c_str(), static_cast<DWORD>(headers.size()),
+                 const_cast<char *>(post_data.data()), static_cast<DWORD>(post_data.size()));
+        }
+        body = read_body(h.request);
+        block = header_block(h.request);
     }
-    Bytes body = read_body(h.request);
-    std::string block = header_block(h.request);
-    HINTERNET request = h.request, connection = h.connection, internet = h.internet;
-    h.request = h.connection = h.internet = nullptr;
-    auto close = dll<InternetCloseHandleFn>(Dll::InternetCloseHandle);
-    close(request);
-    close(connection);
-    close(internet);
-
     store_cookies(block, host);
     return converted(body, reply_conversion);
 }

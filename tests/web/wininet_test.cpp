@@ -92,7 +92,8 @@ TEST_F(WinInet, SetCookieFollowsDomainPathAndExpiryRules) {
     std::string at_a = cookie_line(requests[0]), at_b = cookie_line(requests[1]);
     EXPECT_NE(std::string::npos, at_a.find("plain=p1")) << at_a;
     EXPECT_NE(std::string::npos, at_a.find("scoped=s1")) << at_a;
-    EXPECT_EQ("plain=p1", at_b);
+    EXPECT_NE(std::string::npos, at_b.find("plain=p1")) << at_b;
+    EXPECT_EQ(std::string::npos, at_b.find("scoped")) << at_b;
     EXPECT_EQ(std::string::npos, at_a.find("gone"));
     EXPECT_EQ(std::string::npos, at_a.find("other"));
 }
