@@ -28,19 +28,14 @@
     X(friend_menu_popup)   \
     X(exit_command)        \
     X(help_page_open)      \
-    X(shopping_link_1)     \
-    X(shopping_link_2)     \
-    X(shopping_link_3)     \
-    X(shopping_link_4)     \
-    X(shopping_link_5)     \
-    X(shopping_link_6)     \
-    X(shopping_link_7)     \
-    X(shopping_link_8)     \
-    X(shopping_link_9)     \
-    X(shopping_link_10)    \
-    X(shopping_link_11)    \
-    X(shopping_link_12)    \
+    TOLVAR_SHOPPING_LINKS(X)   \
     TOLVAR_REGEX_OPERATIONS(X)
+
+// The twelve shopping links: a routine of each name opens the constant of the same name.
+#define TOLVAR_SHOPPING_LINKS(X)                                                \
+    X(shopping_link_1) X(shopping_link_2) X(shopping_link_3) X(shopping_link_4) \
+    X(shopping_link_5) X(shopping_link_6) X(shopping_link_7) X(shopping_link_8) \
+    X(shopping_link_9) X(shopping_link_10) X(shopping_link_11) X(shopping_link_12)
 
 // The regular-expression object's operation table, in slot order.
 #define TOLVAR_REGEX_OPERATIONS(X) \
@@ -90,18 +85,7 @@
     X(echo_url)              \
     X(default_number)        \
     X(help_file)             \
-    X(shopping_link_1)       \
-    X(shopping_link_2)       \
-    X(shopping_link_3)       \
-    X(shopping_link_4)       \
-    X(shopping_link_5)       \
-    X(shopping_link_6)       \
-    X(shopping_link_7)       \
-    X(shopping_link_8)       \
-    X(shopping_link_9)       \
-    X(shopping_link_10)      \
-    X(shopping_link_11)      \
-    X(shopping_link_12)
+    TOLVAR_SHOPPING_LINKS(X)
 
 namespace tolvar::program {
 

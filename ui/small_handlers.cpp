@@ -62,15 +62,9 @@ TOLVAR_HANDLER(help_page_open) {
     return 0;
 }
 
-TOLVAR_HANDLER(shopping_link_1) { shopping_link_open(ConstRef::shopping_link_1); return 0; }
-TOLVAR_HANDLER(shopping_link_2) { shopping_link_open(ConstRef::shopping_link_2); return 0; }
-TOLVAR_HANDLER(shopping_link_3) { shopping_link_open(ConstRef::shopping_link_3); return 0; }
-TOLVAR_HANDLER(shopping_link_4) { shopping_link_open(ConstRef::shopping_link_4); return 0; }
-TOLVAR_HANDLER(shopping_link_5) { shopping_link_open(ConstRef::shopping_link_5); return 0; }
-TOLVAR_HANDLER(shopping_link_6) { shopping_link_open(ConstRef::shopping_link_6); return 0; }
-TOLVAR_HANDLER(shopping_link_7) { shopping_link_open(ConstRef::shopping_link_7); return 0; }
-TOLVAR_HANDLER(shopping_link_8) { shopping_link_open(ConstRef::shopping_link_8); return 0; }
-TOLVAR_HANDLER(shopping_link_9) { shopping_link_open(ConstRef::shopping_link_9); return 0; }
-TOLVAR_HANDLER(shopping_link_10) { shopping_link_open(ConstRef::shopping_link_10); return 0; }
-TOLVAR_HANDLER(shopping_link_11) { shopping_link_open(ConstRef::shopping_link_11); return 0; }
-TOLVAR_HANDLER(shopping_link_12) { shopping_link_open(ConstRef::shopping_link_12); return 0; }
+#define TOLVAR_SHOPPING_HANDLER(name)       \
+    TOLVAR_HANDLER(name) {                  \
+        shopping_link_open(ConstRef::name); \
+        return 0;                           \
+    }
+TOLVAR_SHOPPING_LINKS(TOLVAR_SHOPPING_HANDLER)
