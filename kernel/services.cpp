@@ -104,7 +104,7 @@ int32_t load_window(uint32_t window) {
     return 1;
 }
 
-int32_t special(int32_t code, uint64_t argument) {
+int32_t special(int32_t code, uint64_t argument, uint64_t) {
     KernelState &s = state();
     switch (code) {
         case TOLVAR_SPECIAL_AT_END:

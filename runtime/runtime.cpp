@@ -52,10 +52,10 @@ void end_program() { services().end_program(); }
 int32_t event_loop() { return services().event_loop(0); }
 int32_t load_window(uint32_t window) { return services().load_window(window); }
 void at_end(program::RoutineRef routine) {
-    services().special(TOLVAR_SPECIAL_AT_END, routine_address(routine));
+    services().special(TOLVAR_SPECIAL_AT_END, routine_address(routine), 0);
 }
 void array_grows(void *array_variable) {
-    services().special(TOLVAR_SPECIAL_ARRAY_GROWS, reinterpret_cast<uintptr_t>(array_variable));
+    services().special(TOLVAR_SPECIAL_ARRAY_GROWS, 4, reinterpret_cast<uintptr_t>(array_variable));
 }
 
 void process_events() { services().kernel_command(TOLVAR_KCMD_PROCESS_EVENTS, 0, nullptr); }

@@ -70,7 +70,9 @@ typedef struct tolvar_arg {
 #define TOLVAR_ERROR_WRONG_TYPE 5
 #define TOLVAR_ERROR_DLL_ARGUMENTS 6
 
-/* Codes of slot 0x30. */
+/* Codes of slot 0x30: (3, routine address, 0) registers a routine to run when
+   the program ends; (2, 4, array variable's address) comes before an array is
+   grown in place. */
 #define TOLVAR_SPECIAL_ARRAY_GROWS 2
 #define TOLVAR_SPECIAL_AT_END 3
 
@@ -130,7 +132,7 @@ typedef struct tolvar_services {
     void (*end_program)(void);                                                     /* 0x24 */
     int32_t (*event_loop)(int32_t unused);                                         /* 0x28 */
     int32_t (*load_window)(uint32_t window);                                       /* 0x2C */
-    int32_t (*special)(int32_t code, uint64_t argument);                           /* 0x30 */
+    int32_t (*special)(int32_t code, uint64_t first, uint64_t second);             /* 0x30 */
 } tolvar_services;
 
 #define TOLVAR_SERVICE_SLOTS 13

@@ -71,7 +71,7 @@ int32_t fake_load_window(uint32_t id) {
     rec->calls.push_back("load window " + hex(id));
     return 1;
 }
-int32_t fake_special(int32_t code, uint64_t argument) {
+int32_t fake_special(int32_t code, uint64_t argument, uint64_t) {
     if (code != TOLVAR_SPECIAL_AT_END) return 0;
     auto *record = rec->read.code.record_at(static_cast<uint32_t>(argument - rec->block.program.code_data));
     if (!record) {
