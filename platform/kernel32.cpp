@@ -129,6 +129,7 @@ UChar32 simplified(UChar32 c) {
 STANDIN_EXPORT DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 
 STANDIN_EXPORT DWORD GetLastError() { return g_last_error; }
+STANDIN_EXPORT void SetLastError(DWORD error) { g_last_error = error; }
 
 STANDIN_EXPORT int MultiByteToWideChar(UINT code_page, DWORD, LPCSTR text, int length, LPWSTR out, int size) {
     std::lock_guard lock(g_lock);

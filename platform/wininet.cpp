@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "platform/last_error.h"
 #include "platform/win32_types.h"
 #include "platform/wininet_cookies.h"
 #include "platform/wininet_request.h"
@@ -14,6 +15,16 @@ using namespace tolvar::wininet;
 namespace {
 
 constexpr DWORD INTERNET_SERVICE_HTTP = 3;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
+constexpr DWORD ERROR_HTTP_HEADER_NOT_FOUND = 12150;
+
+BOOL fail(DWORD error) {
+    tolvar::platform::set_last_error(error);
+    return FALSE;
+}
 constexpr DWORD HTTP_QUERY_STATUS_CODE = 19;
 constexpr DWORD HTTP_QUERY_RAW_HEADERS = 21;
 constexpr DWORD HTTP_QUERY_RAW_HEADERS_CRLF = 22;
@@ -29,7 +40,9 @@ std::set<Handle *> &live() {
 template <class T>
 T *handle_as(HINTERNET h, Handle::Kind kind) {
     auto *handle = static_cast<Handle *>(h);
-    return live().count(handle) && handle->kind == kind ? static_cast<T *>(handle) : nullptr;
+    if (live().count(handle) && handle->kind == kind) return static_cast<T *>(handle);
+    tolvar::platform::set_last_error(ERROR_INVALID_HANDLE);
+    return nullptr;
 }
 
 HINTERNET keep(Handle *h) {
@@ -59,10 +72,10 @@ std::string http_proxy(const std::string &list) {
 // too small fails with the needed length (zero included); success gives the
 // length without the zero.
 BOOL copy_out(const std::string &value, LPVOID buffer, LPDWORD length) {
-    if (!length) return FALSE;
+    if (!length) return fail(ERROR_INVALID_PARAMETER);
     if (!buffer || *length < value.size() + 1) {
         *length = static_cast<DWORD>(value.size() + 1);
-        return FALSE;
+        return fail(ERROR_INSUFFICIENT_BUFFER);
     }
     std::memcpy(buffer, value.data(), value.size());
     static_cast<char *>(buffer)[value.size()] = 0;
@@ -128,22 +141,24 @@ STANDIN_EXPORT BOOL HttpSendRequestA(HINTERNET request, LPCSTR headers, DWORD he
     if (headers) header_text = headers_length == 0xFFFFFFFFu ? std::string(headers) : std::string(headers, headers_length);
     std::string body = optional ? std::string(static_cast<const char *>(optional), optional_length) : std::string();
     Busy busy(r);
-    return r->send(header_text, body) ? TRUE : FALSE;
+    return r->send(header_text, body) ? TRUE : fail(ERROR_INTERNET_CANNOT_CONNECT);
 }
 
 STANDIN_EXPORT BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD size, LPDWORD read) {
     if (read) *read = 0;
     auto *r = handle_as<Request>(request, Handle::Kind::request);
-    if (!r || !buffer || !read) return FALSE;
+    if (!r) return FALSE;
+    if (!buffer || !read) return fail(ERROR_INVALID_PARAMETER);
     Busy busy(r);
     bool failed = false;
     *read = static_cast<DWORD>(r->read(static_cast<uint8_t *>(buffer), size, failed));
-    return failed ? FALSE : TRUE;
+    return failed ? fail(ERROR_INTERNET_CANNOT_CONNECT) : TRUE;
 }
 
 STANDIN_EXPORT BOOL HttpQueryInfoA(HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length, LPDWORD) {
     auto *r = handle_as<Request>(request, Handle::Kind::request);
-    if (!r || r->raw_headers().empty()) return FALSE;
+    if (!r) return FALSE;
+    if (r->raw_headers().empty()) return fail(ERROR_HTTP_HEADER_NOT_FOUND);
     switch (level & 0xFFFF) {
         case HTTP_QUERY_RAW_HEADERS_CRLF: return copy_out(r->raw_headers(), buffer, length);
         case HTTP_QUERY_RAW_HEADERS: {
@@ -159,20 +174,20 @@ STANDIN_EXPORT BOOL HttpQueryInfoA(HINTERNET request, DWORD level, LPVOID buffer
         }
         case HTTP_QUERY_STATUS_CODE:
             if (level & HTTP_QUERY_FLAG_NUMBER) {
-                if (!buffer || !length || *length < 4) return FALSE;
+                if (!buffer || !length || *length < 4) return fail(ERROR_INSUFFICIENT_BUFFER);
                 DWORD status = static_cast<DWORD>(r->status());
                 std::memcpy(buffer, &status, 4);
                 *length = 4;
                 return TRUE;
             }
             return copy_out(std::to_string(r->status()), buffer, length);
-        default: return FALSE;
+        default: return fail(ERROR_HTTP_HEADER_NOT_FOUND);
     }
 }
 
 STANDIN_EXPORT BOOL InternetCloseHandle(HINTERNET h) {
     auto *handle = static_cast<Handle *>(h);
-    if (!live().erase(handle)) return FALSE;
+    if (!live().erase(handle)) return fail(ERROR_INVALID_HANDLE);
     if (handle->kind == Handle::Kind::internet) save_cookies();
     // A request being driven further up the stack is deleted when that call returns.
     if (handle->kind != Handle::Kind::request) delete handle;
@@ -181,8 +196,8 @@ STANDIN_EXPORT BOOL InternetCloseHandle(HINTERNET h) {
 }
 
 STANDIN_EXPORT BOOL InternetSetCookieA(LPCSTR url, LPCSTR name, LPCSTR data) {
-    if (!url || !data) return FALSE;
-    if (!set_cookie(url, text(name), data)) return FALSE;
+    if (!url || !data) return fail(ERROR_INVALID_PARAMETER);
+    if (!set_cookie(url, text(name), data)) return fail(ERROR_INVALID_PARAMETER);
     save_cookies();
     return TRUE;
 }

@@ -68,6 +68,9 @@ TEST_F(WinInet, RawHeaderBlockNeedsABufferLargeEnoughForItAndItsZero) {
     DWORD length = sizeof small;
     EXPECT_FALSE(query(e.request, 22, small, &length, nullptr));
     EXPECT_EQ(expected.size() + 1, length);
+    void *kernel32 = dlopen((std::string(TOLVAR_BIN) + "/kernel32.so").c_str(), RTLD_NOW);
+    ASSERT_NE(nullptr, kernel32);
+    EXPECT_EQ(122u, reinterpret_cast<DWORD (*)()>(dlsym(kernel32, "GetLastError"))());  // ERROR_INSUFFICIENT_BUFFER
     std::string buffer(length, '#');
     EXPECT_TRUE(query(e.request, 22, buffer.data(), &length, nullptr));
     EXPECT_EQ(expected.size(), length);

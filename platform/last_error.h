@@ -1,0 +1,11 @@
+// The thread's last-error value of Windows, kept by the kernel32 stand-in: the
+// other stand-ins set it through kernel32's SetLastError, found in their own folder.
+#pragma once
+
+#include "platform/win32_types.h"
+
+namespace tolvar::platform {
+
+void set_last_error(DWORD error);
+
+}  // namespace tolvar::platform
