@@ -1,9 +1,10 @@
 #include "runtime/runtime.h"
 
-#include "runtime/services.h"
-
 #include <cstdlib>
 #include <cstring>
+
+#include "image/code_layout.h"
+#include "runtime/services.h"
 
 namespace tolvar::runtime {
 
@@ -17,8 +18,9 @@ uint32_t code_u32(uint32_t offset) {
     return v;
 }
 
-// Offsets inside the code data of the const and routine reference tables.
-constexpr uint32_t kConstRefsAt = 13 * 4 + 4;
+// Offsets inside the code data of the const and routine reference tables:
+// each table follows its count, and the const references follow the stubs.
+constexpr uint32_t kConstRefsAt = image::kServiceStubsSize + 4;
 uint32_t routine_refs_at() { return kConstRefsAt + 4 * code_u32(kConstRefsAt - 4) + 4; }
 
 }  // namespace
