@@ -20,12 +20,6 @@
 
 namespace {
 
-constexpr UINT CP_ACP = 0;
-constexpr UINT CP_UTF8 = 65001;
-constexpr DWORD LCMAP_SIMPLIFIED_CHINESE = 0x02000000;
-constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
-constexpr DWORD ERROR_INVALID_PARAMETER = 87;
-constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
 
 thread_local DWORD g_last_error = 0;
 

@@ -1,4 +1,4 @@
-/* The Windows types of the functions the stand-ins export, with their Windows
+/* The Windows types and constants of the functions the stand-ins export, with their Windows
    widths (DWORD and BOOL are 32-bit, WCHAR is UTF-16). */
 #ifndef TOLVAR_WIN32_TYPES_H
 #define TOLVAR_WIN32_TYPES_H
@@ -26,6 +26,32 @@ typedef BOOL (*WNDENUMPROC)(HWND, LPARAM);
 
 #define TRUE 1
 #define FALSE 0
+
+/* The constants of the Windows functions the program calls. */
+enum : DWORD {
+    ERROR_INVALID_HANDLE = 6,
+    ERROR_INVALID_PARAMETER = 87,
+    ERROR_INSUFFICIENT_BUFFER = 122,
+    ERROR_NO_UNICODE_TRANSLATION = 1113,
+    ERROR_INTERNET_CANNOT_CONNECT = 12029,
+    ERROR_HTTP_HEADER_NOT_FOUND = 12150,
+
+    INTERNET_OPEN_TYPE_PRECONFIG = 0,
+    INTERNET_OPEN_TYPE_DIRECT = 1,
+    INTERNET_OPEN_TYPE_PROXY = 3,
+    INTERNET_SERVICE_HTTP = 3,
+    INTERNET_FLAG_NO_COOKIES = 0x00080000,
+    INTERNET_FLAG_NO_AUTO_REDIRECT = 0x00200000,
+    INTERNET_FLAG_RELOAD = 0x80000000,
+    HTTP_QUERY_STATUS_CODE = 19,
+    HTTP_QUERY_RAW_HEADERS = 21,
+    HTTP_QUERY_RAW_HEADERS_CRLF = 22,
+    HTTP_QUERY_FLAG_NUMBER = 0x20000000,
+
+    CP_ACP = 0,
+    CP_UTF8 = 65001,
+    LCMAP_SIMPLIFIED_CHINESE = 0x02000000,
+};
 
 #define STANDIN_EXPORT extern "C" __attribute__((visibility("default")))
 

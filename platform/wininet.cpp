@@ -14,21 +14,11 @@ using namespace tolvar::wininet;
 
 namespace {
 
-constexpr DWORD INTERNET_SERVICE_HTTP = 3;
-constexpr DWORD ERROR_INVALID_HANDLE = 6;
-constexpr DWORD ERROR_INVALID_PARAMETER = 87;
-constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
-constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
-constexpr DWORD ERROR_HTTP_HEADER_NOT_FOUND = 12150;
 
 BOOL fail(DWORD error) {
     tolvar::platform::set_last_error(error);
     return FALSE;
 }
-constexpr DWORD HTTP_QUERY_STATUS_CODE = 19;
-constexpr DWORD HTTP_QUERY_RAW_HEADERS = 21;
-constexpr DWORD HTTP_QUERY_RAW_HEADERS_CRLF = 22;
-constexpr DWORD HTTP_QUERY_FLAG_NUMBER = 0x20000000;
 
 // Live handles: a handle is trusted only while it is in this set. A request
 // closed by a nested handler while it is being driven is deleted afterwards.

@@ -6,16 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/win32_types.h"
 #include "platform/wininet_cookies.h"
 
 namespace tolvar::wininet {
 
 namespace {
 
-constexpr uint32_t INTERNET_OPEN_TYPE_DIRECT = 1;
-constexpr uint32_t INTERNET_OPEN_TYPE_PROXY = 3;
-constexpr uint32_t INTERNET_FLAG_NO_COOKIES = 0x00080000;
-constexpr uint32_t INTERNET_FLAG_NO_AUTO_REDIRECT = 0x00200000;
 constexpr size_t kPauseAbove = 4u << 20;  // bytes buffered before the transfer waits for reads
 
 std::string lower(std::string s) {

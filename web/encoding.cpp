@@ -16,7 +16,6 @@ using WideCharToMultiByteFn = int (*)(UINT, DWORD, LPCWSTR, int, LPSTR, int, LPC
 using LCMapStringAFn = int (*)(LCID, DWORD, LPCSTR, int, LPSTR, int);
 
 constexpr LCID kChinesePrc = 0x0804;
-constexpr DWORD LCMAP_SIMPLIFIED_CHINESE = 0x02000000;
 
 // The input as a zero-ended text: the conversions end at its first zero byte.
 std::string zero_ended(std::string_view text) { return std::string(text.substr(0, text.find('\0'))); }

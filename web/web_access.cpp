@@ -34,11 +34,6 @@ constexpr char kFormTypeLine[] = "Content-Type: application/x-www-form-urlencode
 constexpr char kCookieMarker[] = "Set-Cookie: ";
 constexpr char kMethodError[] = "【网页_访问】命令的第二个【访问方式】参数有误,请返回修改";
 
-constexpr DWORD INTERNET_OPEN_TYPE_DIRECT = 1;
-constexpr DWORD INTERNET_OPEN_TYPE_PROXY = 3;
-constexpr DWORD INTERNET_SERVICE_HTTP = 3;
-constexpr DWORD INTERNET_FLAG_RELOAD = 0x80000000;
-constexpr DWORD HTTP_QUERY_RAW_HEADERS_CRLF = 22;
 constexpr DWORD kReadPiece = 512;
 constexpr DWORD kHeaderBuffer = 1024;
 
