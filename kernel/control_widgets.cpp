@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QFrame>
+#include <QSignalBlocker>
 #include <QUrl>
 #ifdef TOLVAR_WEBENGINE
 #include <QWebEnginePage>
@@ -16,7 +17,7 @@ constexpr int kTabStripHeight = 22;
 
 TabControl::TabControl(const QStringList &titles, QWidget *parent) : QWidget(parent) {
     frame_ = new QFrame(this);
-    static_cast<QFrame *>(frame_)->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    frame_->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
     for (int i = 0; i < titles.size(); ++i) {
         auto *page = new QWidget(this);
         page->setObjectName(QString("page%1").arg(i));
@@ -59,8 +60,10 @@ void MultiLineEditBox::enforce_max_length() {
     QString text = toPlainText();
     if (text.size() <= max_length_) return;
     // Refuse the input that went past the limit: keep the text before the caret
-    // as far as it fits, and what followed the caret.
+    // as far as it fits, and what followed the caret. The content-changed event
+    // then fires once, for the text that stays.
     enforcing_ = true;
+    QSignalBlocker quiet(this);
     QTextCursor cursor = textCursor();
     int caret = cursor.position();
     int excess = static_cast<int>(text.size()) - max_length_;

@@ -3,6 +3,7 @@
 // hyperlink target, a timer interval, a maximum length).
 #pragma once
 
+#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,7 +39,7 @@ protected:
 private:
     void show_page(int index);
     QTabBar *bar_;
-    QWidget *frame_;
+    QFrame *frame_;
     std::vector<QWidget *> pages_;
 };
 
