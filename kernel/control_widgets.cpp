@@ -56,13 +56,12 @@ MultiLineEditBox::MultiLineEditBox(int max_length, QWidget *parent) : QPlainText
 }
 
 void MultiLineEditBox::enforce_max_length() {
-    if (max_length_ <= 0 || enforcing_) return;
+    if (max_length_ <= 0) return;
     QString text = toPlainText();
     if (text.size() <= max_length_) return;
     // Refuse the input that went past the limit: keep the text before the caret
     // as far as it fits, and what followed the caret. The content-changed event
     // then fires once, for the text that stays.
-    enforcing_ = true;
     QSignalBlocker quiet(this);
     QTextCursor cursor = textCursor();
     int caret = cursor.position();
@@ -73,7 +72,6 @@ void MultiLineEditBox::enforce_max_length() {
     cursor = textCursor();
     cursor.setPosition(std::min(cut_from, static_cast<int>(toPlainText().size())));
     setTextCursor(cursor);
-    enforcing_ = false;
 }
 
 void HyperlinkBox::open() const {

@@ -78,7 +78,6 @@ public:
 private:
     void enforce_max_length();
     int max_length_;  // 0: unlimited
-    bool enforcing_ = false;
 };
 
 class ListBox : public QListWidget {
