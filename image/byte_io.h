@@ -23,6 +23,11 @@ public:
     }
     void raw(std::string_view s) { bytes_.insert(bytes_.end(), s.begin(), s.end()); }
     void raw(std::span<const uint8_t> s) { bytes_.insert(bytes_.end(), s.begin(), s.end()); }
+    // A counted block: u32 length, then the bytes.
+    void counted(std::span<const uint8_t> s) {
+        u32(static_cast<uint32_t>(s.size()));
+        raw(s);
+    }
     void zeros(size_t n) { bytes_.insert(bytes_.end(), n, 0); }
     void align(size_t n) {
         while (bytes_.size() % n) bytes_.push_back(0);
@@ -74,6 +79,12 @@ public:
         auto s = bytes_.subspan(pos_, n);
         pos_ += n;
         return s;
+    }
+    // A counted block: u32 length, then the bytes.
+    std::vector<uint8_t> counted() {
+        uint32_t n = u32();
+        auto s = raw(n);
+        return std::vector<uint8_t>(s.begin(), s.end());
     }
     void skip(size_t n) { raw(n); }
 

@@ -31,8 +31,7 @@ std::vector<uint8_t> write_control_options(const ControlOptions &o) {
         w.u32(0);
     }
     for (uint32_t v : {o.max_length, o.multiline, o.border, o.label_style, o.alignment, o.interval}) w.u32(v);
-    w.u32(static_cast<uint32_t>(o.picture.size()));
-    w.raw(o.picture);
+    w.counted(o.picture);
     return std::move(w.bytes());
 }
 
@@ -65,9 +64,7 @@ std::optional<ControlOptions> read_control_options(std::span<const uint8_t> bloc
     }
     for (uint32_t *v : {&o.max_length, &o.multiline, &o.border, &o.label_style, &o.alignment, &o.interval})
         *v = r.u32();
-    uint32_t picture = r.u32();
-    auto bytes = r.raw(picture);
-    o.picture.assign(bytes.begin(), bytes.end());
+    o.picture = r.counted();
     if (!r.ok() || r.remaining() != 0) return std::nullopt;
     return o;
 }

@@ -187,10 +187,8 @@ std::optional<Form> read_form(std::span<const uint8_t> data, std::string &error)
 std::vector<uint8_t> write_window_options(const WindowOptions &options) {
     ByteWriter w;
     w.text(options.title);
-    w.u32(static_cast<uint32_t>(options.icon.size()));
-    w.raw(options.icon);
-    w.u32(static_cast<uint32_t>(options.background.size()));
-    w.raw(options.background);
+    w.counted(options.icon);
+    w.counted(options.background);
     return std::move(w.bytes());
 }
 
@@ -198,12 +196,8 @@ std::optional<WindowOptions> read_window_options(std::span<const uint8_t> block)
     ByteReader r(block);
     WindowOptions o;
     o.title = r.text();
-    uint32_t n = r.u32();
-    auto icon = r.raw(n);
-    o.icon.assign(icon.begin(), icon.end());
-    n = r.u32();
-    auto background = r.raw(n);
-    o.background.assign(background.begin(), background.end());
+    o.icon = r.counted();
+    o.background = r.counted();
     if (!r.ok()) return std::nullopt;
     return o;
 }
