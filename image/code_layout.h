@@ -19,10 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "abi/tolvar_abi.h"
+
 namespace tolvar::image {
 
-inline constexpr uint32_t kServiceStubCount = 13;
-inline constexpr uint32_t kServiceStubsSize = kServiceStubCount * 4;
+inline constexpr uint32_t kServiceStubCount = TOLVAR_SERVICE_SLOTS;
+inline constexpr uint32_t kServiceStubsSize = TOLVAR_CODE_STUBS_SIZE;
 inline constexpr uint32_t kRoutineRecordSize = 64;
 
 struct RoutineRecord {

@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "abi/win32.h"
+
 namespace tolvar::image {
 
-inline constexpr uint32_t kDefaultColor = 0xFF000000u;
+inline constexpr uint32_t kDefaultColor = CLR_DEFAULT;
 inline constexpr uint32_t kLogFontSize = 60;
-
-constexpr uint32_t rgb(uint8_t r, uint8_t g, uint8_t b) { return r | uint32_t(g) << 8 | uint32_t(b) << 16; }
 
 // A Windows LOGFONTA: the fields the layout sets.
 struct LogFont {

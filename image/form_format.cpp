@@ -1,7 +1,7 @@
 #include "image/form_format.h"
 
 #include "image/byte_io.h"
-#include "runtime/tolvar_abi.h"
+#include "abi/tolvar_abi.h"
 
 namespace tolvar::image {
 

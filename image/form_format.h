@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "abi/tolvar_abi.h"
+
 namespace tolvar::image {
 
 inline constexpr uint32_t kFormLead0 = 8;
@@ -31,10 +33,10 @@ inline constexpr uint32_t kFlagDisabled = 2;
 inline constexpr uint32_t kFlagFocusable = 4;
 
 // Event numbers of the bindings.
-inline constexpr int32_t kEventMain = 0;  // created, clicked, content changed, timer fired
-inline constexpr int32_t kEventPageChanged = 2;
-inline constexpr int32_t kEventRightButton = -4;
-inline constexpr int32_t kEventFocus = -7;
+inline constexpr int32_t kEventMain = TOLVAR_EVENT_MAIN;
+inline constexpr int32_t kEventPageChanged = TOLVAR_EVENT_PAGE_CHANGED;
+inline constexpr int32_t kEventRightButton = TOLVAR_EVENT_RIGHT_BUTTON;
+inline constexpr int32_t kEventFocus = TOLVAR_EVENT_FOCUS;
 
 struct EventBinding {
     int32_t event = 0;

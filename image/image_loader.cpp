@@ -39,8 +39,8 @@ LoadedBlock load_block(const ReadImage &read, const tolvar_services &services) {
             store_u32(place, value + base_of_kind[kind]);
         }
     }
-    block.program = tolvar_program{block.bytes.get(), static_cast<uint32_t>(size), at[kConst], at[kForm],
-                                   at[kHelp],         at[kCode],                    at[kVar]};
+    block.program = tolvar_program{TOLVAR_ABI_VERSION, block.bytes.get(), static_cast<uint32_t>(size), at[kConst],
+                                   at[kForm],          at[kHelp],         at[kCode],                    at[kVar]};
     return block;
 }
 

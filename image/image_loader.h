@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "image/image_reader.h"
-#include "runtime/tolvar_abi.h"
+#include "abi/tolvar_abi.h"
 
 namespace tolvar::image {
 

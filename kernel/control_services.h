@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "kernel/main_window.h"
-#include "runtime/tolvar_abi.h"
+#include "abi/tolvar_abi.h"
 
 namespace tolvar::kernel {
 

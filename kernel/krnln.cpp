@@ -103,8 +103,7 @@ int32_t run_image(const void *image, uint64_t size) {
         return 1;
     }
     tolvar_program *program = &s.program->block.program;
-    auto address = reinterpret_cast<uintptr_t>(program);
-    tolvar_arg arg{static_cast<uint32_t>(address), static_cast<uint32_t>(address >> 32), TOLVAR_TYPE_ADDRESS};
+    tolvar_arg arg = tolvar_pointer_arg(program, TOLVAR_TYPE_ADDRESS);
     s.program->start(1, &arg);
     s.window.reset();
     s.at_end.clear();

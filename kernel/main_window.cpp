@@ -10,7 +10,7 @@
 #include "image/control_options.h"
 #include "kernel/control_widgets.h"
 #include "kernel/gbk.h"
-#include "runtime/tolvar_abi.h"
+#include "abi/tolvar_abi.h"
 
 namespace tolvar::kernel {
 

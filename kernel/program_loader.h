@@ -13,7 +13,7 @@
 #include "image/image_loader.h"
 #include "image/image_reader.h"
 #include "kernel/dll_binding.h"
-#include "runtime/tolvar_abi.h"
+#include "abi/tolvar_abi.h"
 
 namespace tolvar::kernel {
 

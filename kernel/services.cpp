@@ -48,8 +48,7 @@ tolvar_arg kernel_command(uint32_t command, int32_t count, const tolvar_arg *arg
             return no_value();
         case TOLVAR_KCMD_ROUTINE_ADDRESS: {
             tolvar_routine r = count >= 1 ? state().program->routine_at(value64(args[0])) : nullptr;
-            auto address = reinterpret_cast<uintptr_t>(r);
-            return {static_cast<uint32_t>(address), static_cast<uint32_t>(address >> 32), TOLVAR_TYPE_ADDRESS};
+            return tolvar_pointer_arg(reinterpret_cast<const void *>(r), TOLVAR_TYPE_ADDRESS);
         }
         default: return control_command(state().window.get(), command, count, args);
     }

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "runtime/tolvar_abi.h"
+#include "abi/tolvar_abi.h"
 
 namespace tolvar::kernel {
 

@@ -7,13 +7,6 @@
 
 namespace tolvar::kernel {
 
-namespace {
-tolvar_arg address_value(const void *p, uint32_t type) {
-    auto a = reinterpret_cast<uintptr_t>(p);
-    return {static_cast<uint32_t>(a), static_cast<uint32_t>(a >> 32), type};
-}
-}  // namespace
-
 tolvar_arg no_value() { return {0, 0, TOLVAR_TYPE_NONE}; }
 
 tolvar_arg int_value(int64_t v) {
@@ -25,7 +18,7 @@ tolvar_arg text_value(const QString &text) {
     QByteArray gbk = to_gbk(text);
     auto *block = static_cast<char *>(allocate_block(static_cast<uint32_t>(gbk.size() + 1)));
     std::memcpy(block, gbk.constData(), static_cast<size_t>(gbk.size()) + 1);
-    return address_value(block, TOLVAR_TYPE_TEXT);
+    return tolvar_pointer_arg(block, TOLVAR_TYPE_TEXT);
 }
 
 tolvar_arg bytes_value(const QByteArray &bytes) {
@@ -33,7 +26,7 @@ tolvar_arg bytes_value(const QByteArray &bytes) {
     uint32_t header[2] = {1, static_cast<uint32_t>(bytes.size())};
     std::memcpy(block, header, 8);
     std::memcpy(block + 8, bytes.constData(), static_cast<size_t>(bytes.size()));
-    return address_value(block, TOLVAR_TYPE_BYTES);
+    return tolvar_pointer_arg(block, TOLVAR_TYPE_BYTES);
 }
 
 uint64_t value64(const tolvar_arg &a) { return uint64_t(a.high) << 32 | a.low; }
@@ -43,14 +36,14 @@ int32_t int_arg(const tolvar_arg &a) { return static_cast<int32_t>(a.low); }
 QString text_arg(const tolvar_arg &a) {
     if (a.type == TOLVAR_TYPE_NONE) return {};
     if (a.type != TOLVAR_TYPE_TEXT) stop_with_runtime_error(TOLVAR_ERROR_WRONG_TYPE);
-    auto *text = reinterpret_cast<const char *>(value64(a));
+    auto *text = static_cast<const char *>(tolvar_arg_pointer(a));
     return text ? from_gbk(text) : QString();
 }
 
 QByteArray bytes_arg(const tolvar_arg &a) {
     if (a.type == TOLVAR_TYPE_NONE) return {};
     if (a.type != TOLVAR_TYPE_BYTES) stop_with_runtime_error(TOLVAR_ERROR_WRONG_TYPE);
-    auto *block = reinterpret_cast<const uint8_t *>(value64(a));
+    auto *block = static_cast<const uint8_t *>(tolvar_arg_pointer(a));
     if (!block) return {};
     uint32_t length;
     std::memcpy(&length, block + 4, 4);

@@ -6,7 +6,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "runtime/tolvar_abi.h"
+#include "abi/tolvar_abi.h"
 
 namespace tolvar::kernel {
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <vector>
 
-#include "runtime/tolvar_abi.h"
+#include "abi/tolvar_abi.h"
 
 extern char **environ;
 

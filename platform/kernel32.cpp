@@ -16,7 +16,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/win32_types.h"
+#include "platform/stand_in.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // other stand-ins set it through kernel32's SetLastError, found in their own folder.
 #pragma once
 
-#include "platform/win32_types.h"
+#include "abi/win32.h"
 
 namespace tolvar::platform {
 

@@ -17,7 +17,7 @@
 #include <cstring>
 #include <map>
 
-#include "platform/win32_types.h"
+#include "platform/stand_in.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/last_error.h"
-#include "platform/win32_types.h"
+#include "platform/stand_in.h"
 #include "platform/wininet_cookies.h"
 #include "platform/wininet_request.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/win32_types.h"
+#include "abi/win32.h"
 #include "platform/wininet_cookies.h"
 
 namespace tolvar::wininet {

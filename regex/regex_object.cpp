@@ -3,9 +3,9 @@
 #include <array>
 #include <cstring>
 
-#include "image/program_table.h"
+#include "regex/regex_content.h"
+#include "runtime/code_pages.h"
 #include "runtime/runtime.h"
-#include "web/encoding.h"
 
 using namespace tolvar::regex;
 
@@ -13,7 +13,7 @@ namespace {
 
 // GBK texts to the engine's UTF-16 and back, through the system's code pages.
 std::u16string wide(const char *gbk) {
-    auto units = tolvar::web::multibyte_to_wide(gbk ? gbk : "", tolvar::web::kCodePageGbk);
+    auto units = tolvar::runtime::to_wide(gbk ? gbk : "", tolvar::runtime::kCodePageGbk);
     if (!units.empty()) units.pop_back();  // the terminating zero unit
     return std::u16string(units.begin(), units.end());
 }
@@ -21,7 +21,7 @@ std::u16string wide(const char *gbk) {
 char *gbk_text(std::u16string_view units) {
     std::vector<uint16_t> input(units.begin(), units.end());
     input.push_back(0);
-    return tolvar::runtime::new_text(tolvar::web::wide_to_multibyte(input, tolvar::web::kCodePageGbk));
+    return tolvar::runtime::new_text(tolvar::runtime::from_wide(input, tolvar::runtime::kCodePageGbk));
 }
 
 template <class T>
@@ -118,7 +118,7 @@ namespace {
 template <class Fn>
 Fn operation(const RegexObject &object, uint32_t slot) {
     static const uint8_t *resolved_for = nullptr;
-    static std::array<void *, program::kRegexOperationCount> natives{};
+    static std::array<void *, kOperationCount> natives{};
     if (resolved_for != object.operations) {
         for (uint32_t i = 0; i < natives.size(); ++i) {
             uint32_t address;
@@ -140,7 +140,7 @@ std::string take(char *text) {
 
 RegexObject fresh_regex_object() {
     RegexObject object;
-    object.operations = runtime::const_data(program::ConstRef::regex_operations);
+    object.operations = runtime::const_data(kOperationTable);
     return object;
 }
 

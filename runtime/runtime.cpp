@@ -1,9 +1,9 @@
 #include "runtime/runtime.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
-#include "image/code_layout.h"
 #include "runtime/services.h"
 
 namespace tolvar::runtime {
@@ -20,8 +20,23 @@ uint32_t code_u32(uint32_t offset) {
 
 // Offsets inside the code data of the const and routine reference tables:
 // each table follows its count, and the const references follow the stubs.
-constexpr uint32_t kConstRefsAt = image::kServiceStubsSize + 4;
+constexpr uint32_t kConstRefsAt = TOLVAR_CODE_STUBS_SIZE + 4;
 uint32_t routine_refs_at() { return kConstRefsAt + 4 * code_u32(kConstRefsAt - 4) + 4; }
+
+// A constant's place in the const reference table: where the builder put it.
+uint32_t constant_index(const Constant &constant) {
+    static const std::vector<const Constant *> constants = image_constants();
+    auto it = std::find(constants.begin(), constants.end(), &constant);
+    if (it == constants.end()) runtime_error(TOLVAR_ERROR_WRONG_TYPE);
+    return static_cast<uint32_t>(it - constants.begin());
+}
+
+uint32_t passed_routine_index(std::string_view routine) {
+    static const std::vector<std::string_view> routines = image_routines_passed_by_address();
+    auto it = std::find(routines.begin(), routines.end(), routine);
+    if (it == routines.end()) runtime_error(TOLVAR_ERROR_WRONG_TYPE);
+    return static_cast<uint32_t>(it - routines.begin());
+}
 
 }  // namespace
 
@@ -34,13 +49,13 @@ const tolvar_services &services() {
 void attach(const tolvar_program *p) { g_program = *p; }
 const tolvar_program &program() { return g_program; }
 
-const uint8_t *const_data(program::ConstRef ref) {
-    return g_program.block + code_u32(kConstRefsAt + 4 * static_cast<uint32_t>(ref));
+const uint8_t *const_data(const Constant &constant) {
+    return g_program.block + code_u32(kConstRefsAt + 4 * constant_index(constant));
 }
-const char *const_text(program::ConstRef ref) { return reinterpret_cast<const char *>(const_data(ref)); }
+const char *const_text(const Constant &constant) { return reinterpret_cast<const char *>(const_data(constant)); }
 
-uint32_t routine_address(program::RoutineRef ref) {
-    return code_u32(routine_refs_at() + 4 * static_cast<uint32_t>(ref));
+uint32_t routine_address(std::string_view routine) {
+    return code_u32(routine_refs_at() + 4 * passed_routine_index(routine));
 }
 
 void runtime_error(int32_t code) {
@@ -53,7 +68,7 @@ void release(void *block) { services().release(block); }
 void end_program() { services().end_program(); }
 int32_t event_loop() { return services().event_loop(0); }
 int32_t load_window(uint32_t window) { return services().load_window(window); }
-void at_end(program::RoutineRef routine) {
+void at_end(std::string_view routine) {
     services().special(TOLVAR_SPECIAL_AT_END, routine_address(routine), 0);
 }
 void array_grows(void *array_variable) {
@@ -62,15 +77,14 @@ void array_grows(void *array_variable) {
 
 void process_events() { services().kernel_command(TOLVAR_KCMD_PROCESS_EVENTS, 0, nullptr); }
 
-void *native_routine(program::RoutineRef ref) { return native_routine_at(routine_address(ref)); }
+void *native_routine(std::string_view routine) { return native_routine_at(routine_address(routine)); }
 
 void *native_routine_at(uint32_t address) {
     tolvar_arg arg{address, 0, TOLVAR_TYPE_ADDRESS};
-    tolvar_arg r = services().kernel_command(TOLVAR_KCMD_ROUTINE_ADDRESS, 1, &arg);
-    return reinterpret_cast<void *>(uint64_t(r.high) << 32 | r.low);
+    return tolvar_arg_pointer(services().kernel_command(TOLVAR_KCMD_ROUTINE_ADDRESS, 1, &arg));
 }
 
-void *dll_function(program::Dll command) { return services().dll_command(static_cast<uint32_t>(command)); }
+void *dll_function(Dll command) { return services().dll_command(static_cast<uint32_t>(command)); }
 
 void *new_bytes(const void *data, uint32_t length) {
     auto *block = static_cast<uint8_t *>(allocate(8 + length));
@@ -97,8 +111,7 @@ char *new_text(std::string_view text) {
 }
 
 void message_box(const char *text) {
-    tolvar_arg arg{static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text)),
-                   static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text) >> 32), TOLVAR_TYPE_TEXT};
+    tolvar_arg arg = tolvar_pointer_arg(text, TOLVAR_TYPE_TEXT);
     services().kernel_command(TOLVAR_KCMD_MESSAGE_BOX, 1, &arg);
 }
 

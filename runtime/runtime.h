@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "image/program_table.h"
-#include "runtime/tolvar_abi.h"
+#include "abi/tolvar_abi.h"
+#include "runtime/dll_commands.h"
+#include "runtime/image_content.h"
 
 namespace tolvar::runtime {
 
@@ -15,11 +16,11 @@ namespace tolvar::runtime {
 void attach(const tolvar_program *program);
 const tolvar_program &program();
 
-// Constants of the image.
-const char *const_text(program::ConstRef ref);
-const uint8_t *const_data(program::ConstRef ref);
+// Where a constant of the image lies, once loaded.
+const char *const_text(const Constant &constant);
+const uint8_t *const_data(const Constant &constant);
 // The image-relative address of a routine the code passes by address.
-uint32_t routine_address(program::RoutineRef ref);
+uint32_t routine_address(std::string_view routine);
 
 // Service slots.
 [[noreturn]] void runtime_error(int32_t code);
@@ -29,19 +30,19 @@ void release(void *block);
 void end_program();
 int32_t event_loop();
 int32_t load_window(uint32_t window);
-void at_end(program::RoutineRef routine);
+void at_end(std::string_view routine);
 void array_grows(void *array_variable);
 
 // Lets pending window messages run (handlers may nest here).
 void process_events();
 // The native address of a routine the code passes by address.
-void *native_routine(program::RoutineRef ref);
+void *native_routine(std::string_view routine);
 // The native address of the routine whose record lies at this image-relative address.
 void *native_routine_at(uint32_t address);
 // The bound function of DLL command `command`, called with its Windows signature.
 template <class Fn>
-Fn dll(program::Dll command);
-void *dll_function(program::Dll command);
+Fn dll(Dll command);
+void *dll_function(Dll command);
 
 // A new heap text holding `text`; the caller releases it.
 char *new_text(std::string_view text);
@@ -58,7 +59,7 @@ uint32_t array_count(const void *array);
 void **array_elements(void *array);
 
 template <class Fn>
-Fn dll(program::Dll command) {
+Fn dll(Dll command) {
     return reinterpret_cast<Fn>(dll_function(command));
 }
 

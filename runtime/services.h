@@ -2,7 +2,7 @@
 // service stubs, which the kernel relocated to the table's slots.
 #pragma once
 
-#include "runtime/tolvar_abi.h"
+#include "abi/tolvar_abi.h"
 
 namespace tolvar::runtime {
 

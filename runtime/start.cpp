@@ -4,6 +4,7 @@
 
 #include "runtime/globals.h"
 #include "runtime/runtime.h"
+#include "runtime/runtime_content.h"
 
 namespace tolvar::runtime {
 
@@ -21,7 +22,7 @@ int32_t second_start_hook() { return 0; }
 // A fresh heap copy of the image's empty-array constant.
 void *new_empty_array() {
     void *array = allocate(8);
-    std::memcpy(array, const_data(program::ConstRef::empty_array), 8);
+    std::memcpy(array, const_data(kEmptyArray), 8);
     return array;
 }
 
@@ -31,13 +32,18 @@ void *new_empty_array() {
 
 using namespace tolvar::runtime;
 
+// The ABI this program was built against; the kernel checks it before it
+// binds any routine.
+extern "C" __attribute__((visibility("default"))) const uint32_t tolvar_program_abi_version = TOLVAR_ABI_VERSION;
+
 extern "C" int32_t tolvar_start(int32_t count, const tolvar_arg *args) {
     if (count < 1 || args[0].type != TOLVAR_TYPE_ADDRESS) return -1;
-    auto address = uint64_t(args[0].high) << 32 | args[0].low;
-    attach(reinterpret_cast<const tolvar_program *>(address));
+    auto *program = static_cast<const tolvar_program *>(tolvar_arg_pointer(args[0]));
+    if (!program || program->abi_version != TOLVAR_ABI_VERSION) return -1;
+    attach(program);
 
     globals().window_list = new_empty_array();
-    at_end(tolvar::program::RoutineRef::tolvar_cleanup);
+    at_end("tolvar_cleanup");
     first_start_hook();
     second_start_hook();
     load_window(TOLVAR_MAIN_WINDOW);

@@ -11,10 +11,7 @@ namespace {
 
 tolvar_arg control_ref(uint32_t control) { return {TOLVAR_MAIN_WINDOW, control, 0}; }
 
-tolvar_arg text_arg(const char *text) {
-    auto a = reinterpret_cast<uintptr_t>(text);
-    return {static_cast<uint32_t>(a), static_cast<uint32_t>(a >> 32), TOLVAR_TYPE_TEXT};
-}
+tolvar_arg text_arg(const char *text) { return tolvar_pointer_arg(text, TOLVAR_TYPE_TEXT); }
 
 tolvar_arg int_arg(int32_t v) { return {static_cast<uint32_t>(v), v < 0 ? 0xFFFFFFFFu : 0u, TOLVAR_TYPE_INT}; }
 
@@ -31,8 +28,8 @@ tolvar_arg command(uint32_t command, std::initializer_list<tolvar_arg> args) {
 }
 
 char *owned_text(const tolvar_arg &result) {
-    if (result.type == TOLVAR_TYPE_TEXT && (result.low || result.high))
-        return reinterpret_cast<char *>(uint64_t(result.high) << 32 | result.low);
+    if (result.type == TOLVAR_TYPE_TEXT && tolvar_arg_pointer(result))
+        return static_cast<char *>(tolvar_arg_pointer(result));
     return new_text("");
 }
 
@@ -67,7 +64,7 @@ char *address_of(uint32_t control) {
 
 void *picture_of(uint32_t picture_box) {
     tolvar_arg r = services().get_property(TOLVAR_MAIN_WINDOW, picture_box, TOLVAR_PROP_PICTURE, -1);
-    if (r.type == TOLVAR_TYPE_BYTES && (r.low || r.high)) return reinterpret_cast<void *>(uint64_t(r.high) << 32 | r.low);
+    if (r.type == TOLVAR_TYPE_BYTES && tolvar_arg_pointer(r)) return tolvar_arg_pointer(r);
     auto *empty = static_cast<uint32_t *>(allocate(8));
     empty[0] = 1;
     empty[1] = 0;
@@ -75,9 +72,8 @@ void *picture_of(uint32_t picture_box) {
 }
 
 void set_picture(uint32_t picture_box, const void *byte_set) {
-    auto a = reinterpret_cast<uintptr_t>(byte_set);
     services().set_property(TOLVAR_MAIN_WINDOW, picture_box, TOLVAR_PROP_PICTURE, -1,
-                            {static_cast<uint32_t>(a), static_cast<uint32_t>(a >> 32), TOLVAR_TYPE_BYTES});
+                            tolvar_pointer_arg(byte_set, TOLVAR_TYPE_BYTES));
 }
 
 int32_t current_page(uint32_t tab_control) { return property_int(tab_control, TOLVAR_PROP_PAGE); }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 
 #include "image/image_writer.h"
@@ -34,7 +35,13 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "tolvar-image-builder: cannot read %s\n", icon.c_str());
         return 1;
     }
-    auto bytes = tolvar::image::write_image(tolvar::program::build_program_image(settings));
+    std::vector<uint8_t> bytes;
+    try {
+        bytes = tolvar::image::write_image(tolvar::program::build_program_image(settings));
+    } catch (const std::runtime_error &e) {
+        std::fprintf(stderr, "tolvar-image-builder: %s\n", e.what());
+        return 1;
+    }
     std::ofstream file(out, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!file) {

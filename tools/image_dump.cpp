@@ -6,7 +6,7 @@
 #include <string>
 
 #include "image/form_format.h"
-#include "runtime/tolvar_abi.h"
+#include "abi/tolvar_abi.h"
 
 namespace tolvar::image {
 

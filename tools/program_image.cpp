@@ -1,17 +1,16 @@
-// Compiled with -fexec-charset=GBK: every quoted text here is the image's GBK text.
 #include "tools/program_image.h"
 
 #include <algorithm>
 #include <map>
+#include <stdexcept>
 
+#include "abi/tolvar_abi.h"
 #include "image/byte_io.h"
 #include "image/code_layout.h"
-#include "image/form_format.h"
-#include "image/program_table.h"
-#include "image/control_options.h"
-#include "runtime/tolvar_abi.h"
-#include "ui/event_bindings.h"
-#include "ui/main_window_layout.h"
+#include "runtime/dll_commands.h"
+#include "runtime/image_content.h"
+#include "runtime/runtime_content.h"
+#include "tools/stored_form.h"
 
 namespace tolvar::program {
 
@@ -19,30 +18,30 @@ using namespace tolvar::image;
 
 namespace {
 
-constexpr uint32_t kConstFlags = 1, kFormFlags = 1, kHelpFlags = 1, kCodeFlags = 5, kVarFlags = 0x13;
+constexpr uint32_t kConstFlags = 1, kHelpFlags = 1, kCodeFlags = 5, kVarFlags = 0x13;
 constexpr uint32_t kHelpSize = 52;
 constexpr uint32_t kVarSize = 8;
+// Support-library indexes the code selects for slot 0x08 calls.
+constexpr uint32_t kLibraryEapi = 4, kLibraryImgConverter = 2, kLibraryInternet = 5;
 
-// The twelve shopping links of the menu "精彩推荐", in link order.
-const char *const kShoppingLinks[12] = {
-    "http://shop.example.com/mall/",          "http://shop.example.com/girls/",
-    "http://shop.example.com/crown-shops/",   "http://shop.example.com/channel/flights/",
-    "http://shop.example.com/channel/all/",   "http://shop.example.com/channel/baby/",
-    "http://shop.example.com/channel/appliances/", "http://shop.example.com/channel/deals/",
-    "http://shop.example.com/channel/beauty/", "http://shop.example.com/click?shop=korean-fashion",
-    "http://shop.example.com/click?shop=slimming", "http://shop.example.com/click?shop=menswear",
-};
+using MarkedGroups = std::array<std::vector<uint32_t>, kReloc1Groups>;
 
 // Constants the code marks for renumbering, by "@reloc1" group: window ids,
 // DLL-command indexes, support-library indexes, library type ids.
-std::array<std::vector<uint32_t>, kReloc1Groups> marked_constants() {
-    std::array<std::vector<uint32_t>, kReloc1Groups> groups;
+MarkedGroups marked_constants() {
+    MarkedGroups groups;
     groups[0] = {TOLVAR_MAIN_WINDOW, TOLVAR_WINDOW_OBJECT};
-    for (uint32_t i = 0; i < std::size(program::kDllCommands); ++i) groups[1].push_back(i);
-    groups[2] = {4, 2, 5};
+    for (uint32_t i = 0; i < std::size(runtime::kDllCommands); ++i) groups[1].push_back(i);
+    groups[2] = {kLibraryEapi, kLibraryImgConverter, kLibraryInternet};
     groups[3] = {TOLVAR_TYPE_ID_EDIT,   TOLVAR_TYPE_ID_REGEX,      TOLVAR_TYPE_ID_LIST,     TOLVAR_TYPE_ID_REGEX_MATCH,
                  TOLVAR_TYPE_ID_WINDOW, TOLVAR_TYPE_ID_MENU_ITEM, TOLVAR_TYPE_ID_HYPERLINK};
     return groups;
+}
+
+uint32_t total_size(const MarkedGroups &groups) {
+    uint32_t n = 0;
+    for (const auto &g : groups) n += static_cast<uint32_t>(g.size());
+    return n;
 }
 
 // Const data with one copy of each text.
@@ -73,9 +72,8 @@ public:
     }
     uint32_t empty_array() const { return empty_array_; }
     Section section() {
-        Section s{kConstName, kConstFlags, static_cast<uint32_t>(w_.size()), true, std::move(w_.bytes()),
-                  std::move(relocations_)};
-        return s;
+        return Section{kConstName, kConstFlags, static_cast<uint32_t>(w_.size()), true, std::move(w_.bytes()),
+                       std::move(relocations_)};
     }
 
 private:
@@ -85,51 +83,68 @@ private:
     uint32_t empty_array_ = 0;
 };
 
-// Offset of routine record `r` once the code data's tables are laid out.
-struct CodePlan {
-    uint32_t records_at = 0;
-    uint32_t record(Routine r) const { return records_at + kRoutineRecordSize * static_cast<uint32_t>(r); }
+// The program's declarations, assembled in image order.
+struct Declarations {
+    std::vector<std::string_view> routines = runtime::image_routines();
+    std::vector<std::string_view> passed_by_address = runtime::image_routines_passed_by_address();
+    std::vector<const runtime::Constant *> constants = runtime::image_constants();
 };
 
-CodePlan plan_code(uint32_t marked_count) {
+// Where the routine records start once the code data's tables before them are laid out.
+uint32_t records_offset(const Declarations &d, uint32_t marked_count) {
     uint32_t size = kServiceStubsSize;
-    size += 4 + 4 * kConstRefCount;
-    size += 4 + 4 * static_cast<uint32_t>(std::size(kRoutineRefTargets));
+    size += 4 + 4 * static_cast<uint32_t>(d.constants.size());
+    size += 4 + 4 * static_cast<uint32_t>(d.passed_by_address.size());
     size += 4 + 4 * marked_count;
-    size += 4;
-    return {size};
+    return size + 4;
 }
 
-Section code_section(const CodePlan &plan, const std::vector<uint32_t> &const_refs,
-                     const std::array<std::vector<uint32_t>, kReloc1Groups> &marked,
-                     std::array<std::vector<uint32_t>, kReloc1Groups> &reloc1_groups) {
+RecordOffset record_offsets(const Declarations &d, uint32_t records_at) {
+    return [&d, records_at](std::string_view routine) {
+        auto it = std::find(d.routines.begin(), d.routines.end(), routine);
+        if (it == d.routines.end())
+            throw std::runtime_error("no part of the program declares the routine \"" + std::string(routine) + "\"");
+        return records_at + kRoutineRecordSize * static_cast<uint32_t>(it - d.routines.begin());
+    };
+}
+
+uint32_t write_constant(ConstData &consts, const runtime::Constant &c, const ProgramSettings &settings,
+                        const RecordOffset &record) {
+    switch (c.kind) {
+        case runtime::ConstantKind::text: return consts.text(std::string(c.text));
+        case runtime::ConstantKind::setting: return consts.text(settings.named(c.text));
+        case runtime::ConstantKind::empty_array: return consts.empty_array();
+        case runtime::ConstantKind::routine_table: {
+            std::vector<uint32_t> records;
+            for (std::string_view routine : c.routines) records.push_back(record(routine));
+            return consts.routine_table(records);
+        }
+    }
+    throw std::runtime_error("a constant of an unknown kind");
+}
+
+Section code_section(const Declarations &d, const RecordOffset &record, const std::vector<uint32_t> &const_refs,
+                     const MarkedGroups &marked, MarkedGroups &reloc1_groups) {
     ByteWriter w;
     std::vector<uint32_t> relocations;
-    for (uint32_t i = 0; i < kServiceStubCount; ++i) {
-        relocations.push_back(relocation_entry(static_cast<uint32_t>(w.size()), RelocationKind::service));
-        w.u32(4 * i);
-    }
+    auto reference = [&](uint32_t value, RelocationKind kind) {
+        relocations.push_back(relocation_entry(static_cast<uint32_t>(w.size()), kind));
+        w.u32(value);
+    };
+    for (uint32_t i = 0; i < kServiceStubCount; ++i) reference(4 * i, RelocationKind::service);
     w.u32(static_cast<uint32_t>(const_refs.size()));
-    for (uint32_t ref : const_refs) {
-        relocations.push_back(relocation_entry(static_cast<uint32_t>(w.size()), RelocationKind::const_data));
-        w.u32(ref);
-    }
-    w.u32(static_cast<uint32_t>(std::size(kRoutineRefTargets)));
-    for (Routine target : kRoutineRefTargets) {
-        relocations.push_back(relocation_entry(static_cast<uint32_t>(w.size()), RelocationKind::code_data));
-        w.u32(plan.record(target));
-    }
-    uint32_t marked_count = 0;
-    for (const auto &g : marked) marked_count += static_cast<uint32_t>(g.size());
-    w.u32(marked_count);
+    for (uint32_t ref : const_refs) reference(ref, RelocationKind::const_data);
+    w.u32(static_cast<uint32_t>(d.passed_by_address.size()));
+    for (std::string_view routine : d.passed_by_address) reference(record(routine), RelocationKind::code_data);
+    w.u32(total_size(marked));
     for (size_t g = 0; g < kReloc1Groups; ++g) {
         for (uint32_t value : marked[g]) {
             reloc1_groups[g].push_back(static_cast<uint32_t>(w.size()));
             w.u32(value);
         }
     }
-    w.u32(kRoutineCount);
-    for (const char *name : kRoutineNames) {
+    w.u32(static_cast<uint32_t>(d.routines.size()));
+    for (std::string_view name : d.routines) {
         std::string padded(name);
         padded.resize(kRoutineRecordSize, '\0');
         w.raw(padded);
@@ -138,129 +153,49 @@ Section code_section(const CodePlan &plan, const std::vector<uint32_t> &const_re
     return Section{kCodeName, kCodeFlags, size, true, std::move(w.bytes()), std::move(relocations)};
 }
 
-std::vector<EventBinding> bindings_of(uint32_t object, const CodePlan &plan) {
-    std::vector<EventBinding> out;
-    for (const auto &b : ui::event_bindings())
-        if (b.object == object) out.push_back({b.event, plan.record(b.routine)});
+std::vector<LibraryRecord> library_list() {
+    std::vector<LibraryRecord> out;
+    for (const auto &l : runtime::declared_libraries())
+        out.push_back({l.name, l.identifier, l.major, l.minor, l.description});
     return out;
 }
 
-uint32_t control_flags(const ui::ControlLayout &c) {
-    if (c.kind == ui::Kind::tab) return 0x11;
-    bool focusable = c.kind == ui::Kind::edit || c.kind == ui::Kind::button || c.kind == ui::Kind::list ||
-                     c.kind == ui::Kind::html;
-    return (c.hidden ? 0 : kFlagVisible) | (c.disabled ? kFlagDisabled : 0) | (focusable ? kFlagFocusable : 0);
-}
-
-// Child ids of a control or the window; a tab control's pages each end with a 0.
-std::vector<uint32_t> children_of(uint32_t parent, bool tab) {
-    std::vector<uint32_t> out;
-    int32_t pages = 0;
-    for (const auto &c : ui::control_layouts())
-        if (c.parent == parent) pages = std::max(pages, c.page + 1);
-    for (int32_t page = tab ? 0 : -1; page < (tab ? pages : 0); ++page) {
-        for (const auto &c : ui::control_layouts())
-            if (c.parent == parent && c.page == page) out.push_back(c.id);
-        if (tab) out.push_back(0);
-    }
-    return out;
-}
-
-Section form_section(const ProgramSettings &settings, const CodePlan &plan) {
-    Form form;
-    const ui::WindowLayout &w = ui::window_layout();
-    FormObject window;
-    window.id = TOLVAR_WINDOW_OBJECT;
-    window.type_id = TOLVAR_TYPE_ID_WINDOW;
-    window.name = "主窗口";
-    window.left = w.left;
-    window.top = w.top;
-    window.width = w.width;
-    window.height = w.height;
-    window.children = children_of(TOLVAR_MAIN_WINDOW, false);
-    window.flags = kFlagVisible | kFlagFocusable;
-    window.bindings = bindings_of(TOLVAR_WINDOW_OBJECT, plan);
-    window.options = write_window_options({w.title, settings.icon, {}});
-    form.objects.push_back(std::move(window));
-
-    for (const auto &c : ui::control_layouts()) {
-        FormObject o;
-        o.id = c.id;
-        o.type_id = static_cast<uint32_t>(c.kind);
-        o.name = ui::kControlNames[c.id - ui::kFirstControlId];
-        o.left = c.left;
-        o.top = c.top;
-        o.width = c.width;
-        o.height = c.height;
-        o.parent = c.parent;
-        o.children = children_of(c.id, c.kind == ui::Kind::tab);
-        o.flags = control_flags(c);
-        o.bindings = bindings_of(c.id, plan);
-        o.options = write_control_options(c.options);
-        form.objects.push_back(std::move(o));
-    }
-    for (const auto &m : ui::menu_layouts()) {
-        FormObject o;
-        o.id = m.id;
-        o.type_id = TOLVAR_TYPE_ID_MENU_ITEM;
-        o.name = ui::kMenuItemNames[m.id - ui::kFirstMenuItemId];
-        o.level = m.level;
-        o.hidden = m.hidden ? 1 : 0;
-        o.caption = m.caption;
-        auto bindings = bindings_of(m.id, plan);
-        o.handler = bindings.empty() ? -1 : static_cast<int32_t>(bindings.front().code_offset);
-        form.objects.push_back(std::move(o));
-    }
-    std::vector<uint8_t> data = write_form(form);
-    uint32_t size = static_cast<uint32_t>(data.size());
-    return Section{kFormName, kFormFlags, size, true, std::move(data), {}};
+void check_parts_fit() {
+    auto misplaced = runtime::image_misplaced_parts();
+    if (misplaced.empty()) return;
+    std::string names;
+    for (auto name : misplaced) names += " \"" + std::string(name) + "\"";
+    throw std::runtime_error("parts of the program without their place in the image:" + names);
 }
 
 }  // namespace
 
-std::vector<LibraryRecord> declared_libraries() {
-    return {
-        {"krnln", "d09f2340818511d396f6aaf844c7e325", "5", "0", "系统核心支持库"},
-        {"spec", "A512548E76954B6E92C21055517615B0", "3", "0", "特殊功能支持库"},
-        {"eImgConverter", "8FA3AA46276847db8F28E57E7FB97B7F", "2", "0", "图像格式转换支持库"},
-        {"HtmlView", "5014D8FA6DCA40b68FA626D8183666EB", "2", "0", "超文本浏览框支持库"},
-        {"eAPI", "F7FC1AE45C5C4758AF03EF19F18A395D", "3", "0", "应用接口支持库"},
-        {"internet", "707ca37322474f6ca841f0e224f4b620", "2", "0", "互联网支持库"},
-        {"iext", "27bb20fdd3e145e4bee3db39ddd6e64c", "2", "0", "扩展界面支持库一"},
-    };
+const std::string &ProgramSettings::named(std::string_view name) const {
+    if (name == "service_host") return service_host;
+    if (name == "echo_url") return echo_url;
+    if (name == "default_number") return default_number;
+    throw std::runtime_error("no deployment setting is named \"" + std::string(name) + "\"");
 }
 
 Image build_program_image(const ProgramSettings &settings) {
+    check_parts_fit();
+    Declarations declared;
+    MarkedGroups marked = marked_constants();
+    RecordOffset record = record_offsets(declared, records_offset(declared, total_size(marked)));
+
     Image image;
     ConstData consts;
-    for (const auto &d : program::kDllCommands)
+    for (const auto &d : runtime::kDllCommands)
         image.dll_commands.push_back({d.library ? consts.text(d.library) : 0, consts.text(d.function)});
+    std::vector<uint32_t> const_refs;
+    for (const runtime::Constant *c : declared.constants) const_refs.push_back(write_constant(consts, *c, settings, record));
 
-    auto marked = marked_constants();
-    uint32_t marked_count = 0;
-    for (const auto &g : marked) marked_count += static_cast<uint32_t>(g.size());
-    CodePlan plan = plan_code(marked_count);
-
-    std::vector<uint32_t> operations;
-    for (Routine op : kRegexOperations) operations.push_back(plan.record(op));
-    std::vector<uint32_t> const_refs(kConstRefCount);
-    auto ref = [&](ConstRef r) -> uint32_t & { return const_refs[static_cast<uint32_t>(r)]; };
-    ref(ConstRef::empty_text) = 0;
-    ref(ConstRef::empty_array) = consts.empty_array();
-    ref(ConstRef::regex_operations) = consts.routine_table(operations);
-    ref(ConstRef::service_host) = consts.text(settings.service_host);
-    ref(ConstRef::echo_url) = consts.text(settings.echo_url);
-    ref(ConstRef::default_number) = consts.text(settings.default_number);
-    ref(ConstRef::help_file) = consts.text("/使用帮助.html");
-    for (uint32_t i = 0; i < 12; ++i)
-        const_refs[static_cast<uint32_t>(ConstRef::shopping_link_1) + i] = consts.text(kShoppingLinks[i]);
-
-    image.start_offset = plan.record(Routine::tolvar_start);
-    image.libraries = declared_libraries();
+    image.start_offset = record(runtime::kStartRoutine);
+    image.libraries = library_list();
     image.sections.push_back(consts.section());
-    image.sections.push_back(form_section(settings, plan));
+    image.sections.push_back(form_section(settings.icon, record));
     image.sections.push_back(Section{kHelpName, kHelpFlags, kHelpSize, true, std::vector<uint8_t>(kHelpSize), {}});
-    image.sections.push_back(code_section(plan, const_refs, marked, image.reloc1_groups));
+    image.sections.push_back(code_section(declared, record, const_refs, marked, image.reloc1_groups));
     image.sections.push_back(Section{kVarName, kVarFlags, kVarSize, false, {}, {}});
     return image;
 }

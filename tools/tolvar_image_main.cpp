@@ -12,15 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "image/program_table.h"
 #include "image/form_format.h"
+#include "runtime/image_content.h"
+#include "runtime/runtime_content.h"
 #include "tools/embedded_image.h"
 #include "tools/image_dump.h"
 
 namespace {
 
 bool known_routine(const std::string &name) {
-    for (const char *known : tolvar::program::kRoutineNames)
+    for (std::string_view known : tolvar::runtime::image_routines())
         if (name == known) return true;
     return false;
 }
@@ -55,9 +56,9 @@ int main(int argc, char **argv) {
     if (!tolvar::image::read_form(result.read->image.sections[tolvar::image::kForm].data, form_error))
         return refuse(file, form_error);
     auto *start = result.read->code.record_at(result.read->image.start_offset);
-    if (start->name != tolvar::program::kRoutineNames[0])
+    if (start->name != tolvar::runtime::kStartRoutine)
         return refuse(file, "the start routine is \"" + start->name + "\", not \"" +
-                                tolvar::program::kRoutineNames[0] + "\"");
+                                std::string(tolvar::runtime::kStartRoutine) + "\"");
     if (!check_only) tolvar::image::dump_image(*result.read, std::cout);
     return 0;
 }

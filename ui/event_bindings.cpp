@@ -1,42 +1,43 @@
 #include "ui/event_bindings.h"
 
+#include "runtime/controls.h"
+
 namespace tolvar::ui {
 
 const std::vector<EventBinding> &event_bindings() {
-    using image::kEventFocus;
-    using image::kEventMain;
-    using image::kEventRightButton;
-    using R = program::Routine;
+    using namespace tolvar::runtime;
+    constexpr int32_t kEventMain = TOLVAR_EVENT_MAIN, kEventFocus = TOLVAR_EVENT_FOCUS;
+    constexpr int32_t kEventRightButton = TOLVAR_EVENT_RIGHT_BUTTON;
     static const std::vector<EventBinding> bindings = {
-        {编辑框3, kEventFocus, R::hint_clear_edit3},
-        {编辑框4, kEventFocus, R::hint_clear_edit4},
-        {按钮3, kEventMain, R::dial_digit_1},
-        {按钮4, kEventMain, R::dial_digit_2},
-        {按钮5, kEventMain, R::dial_digit_3},
-        {按钮6, kEventMain, R::dial_digit_4},
-        {按钮7, kEventMain, R::dial_digit_5},
-        {按钮8, kEventMain, R::dial_digit_6},
-        {按钮9, kEventMain, R::dial_digit_7},
-        {按钮10, kEventMain, R::dial_digit_8},
-        {按钮11, kEventMain, R::dial_digit_9},
-        {按钮13, kEventMain, R::dial_digit_0},
-        {按钮12, kEventMain, R::dial_clear},
-        {列表框1, kEventRightButton, R::friend_menu_popup},
-        {退出, kEventMain, R::exit_command},
-        {商城购物, kEventMain, R::shopping_link_1},
-        {靓女商城, kEventMain, R::shopping_link_2},
-        {淘宝皇冠店铺精选, kEventMain, R::shopping_link_3},
-        {机票频道, kEventMain, R::shopping_link_4},
-        {综合频道, kEventMain, R::shopping_link_5},
-        {母婴频道, kEventMain, R::shopping_link_6},
-        {电器城频道, kEventMain, R::shopping_link_7},
-        {秒杀及满立减, kEventMain, R::shopping_link_8},
-        {美容频道, kEventMain, R::shopping_link_9},
-        {韩版衣舍女, kEventMain, R::shopping_link_10},
-        {瘦身官方, kEventMain, R::shopping_link_11},
-        {男装牛逼, kEventMain, R::shopping_link_12},
-        {韩都旗舰店, kEventMain, R::shopping_link_10},
-        {注册帮助, kEventMain, R::help_page_open},
+        {编辑框3, kEventFocus, "hint_clear_edit3"},
+        {编辑框4, kEventFocus, "hint_clear_edit4"},
+        {按钮3, kEventMain, "dial_digit_1"},
+        {按钮4, kEventMain, "dial_digit_2"},
+        {按钮5, kEventMain, "dial_digit_3"},
+        {按钮6, kEventMain, "dial_digit_4"},
+        {按钮7, kEventMain, "dial_digit_5"},
+        {按钮8, kEventMain, "dial_digit_6"},
+        {按钮9, kEventMain, "dial_digit_7"},
+        {按钮10, kEventMain, "dial_digit_8"},
+        {按钮11, kEventMain, "dial_digit_9"},
+        {按钮13, kEventMain, "dial_digit_0"},
+        {按钮12, kEventMain, "dial_clear"},
+        {列表框1, kEventRightButton, "friend_menu_popup"},
+        {退出, kEventMain, "exit_command"},
+        {商城购物, kEventMain, "shopping_link_1"},
+        {靓女商城, kEventMain, "shopping_link_2"},
+        {淘宝皇冠店铺精选, kEventMain, "shopping_link_3"},
+        {机票频道, kEventMain, "shopping_link_4"},
+        {综合频道, kEventMain, "shopping_link_5"},
+        {母婴频道, kEventMain, "shopping_link_6"},
+        {电器城频道, kEventMain, "shopping_link_7"},
+        {秒杀及满立减, kEventMain, "shopping_link_8"},
+        {美容频道, kEventMain, "shopping_link_9"},
+        {韩版衣舍女, kEventMain, "shopping_link_10"},
+        {瘦身官方, kEventMain, "shopping_link_11"},
+        {男装牛逼, kEventMain, "shopping_link_12"},
+        {韩都旗舰店, kEventMain, "shopping_link_10"},
+        {注册帮助, kEventMain, "help_page_open"},
     };
     return bindings;
 }

@@ -1,19 +1,19 @@
-// Which event of which control or menu item runs which routine.
+// Which event of which control or menu item runs which routine, the routine
+// named as the image names it.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
-#include "image/form_format.h"
-#include "image/program_table.h"
-#include "ui/layout_ids.h"
+#include "abi/tolvar_abi.h"
 
 namespace tolvar::ui {
 
 struct EventBinding {
     uint32_t object;  // control, menu item or TOLVAR_WINDOW_OBJECT
-    int32_t event;    // image::kEventMain, kEventPageChanged, kEventRightButton, kEventFocus
-    program::Routine routine;
+    int32_t event;    // TOLVAR_EVENT_*
+    std::string_view routine;
 };
 
 const std::vector<EventBinding> &event_bindings();

@@ -5,37 +5,33 @@ namespace tolvar::ui {
 
 namespace {
 
-using image::ControlOptions;
-using image::LogFont;
-using image::rgb;
+const Font kDigitFont{-29, 700, 0, "Times New Roman"};
+const Font kNumberFont{-29, 400, 0, "Times New Roman"};
+const Font kDialFont{-19, 700, 134, "黑体"};
+const Font kClearFont{-16, 700, 134, "宋体"};
+const Font kNoticeFont{-19, 400, 134, "宋体"};
 
-const LogFont kDigitFont{-29, 700, 0, "Times New Roman"};
-const LogFont kNumberFont{-29, 400, 0, "Times New Roman"};
-const LogFont kDialFont{-19, 700, 134, "黑体"};
-const LogFont kClearFont{-16, 700, 134, "宋体"};
-const LogFont kNoticeFont{-19, 400, 134, "宋体"};
-
-constexpr uint32_t kRed = rgb(255, 0, 0);
-constexpr uint32_t kMaroon = rgb(128, 0, 0);
-constexpr uint32_t kBlue = rgb(0, 0, 255);
-constexpr uint32_t kNavy = rgb(0, 0, 128);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kMaroon = RGB(128, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kNavy = RGB(0, 0, 128);
 
 constexpr uint32_t W = TOLVAR_MAIN_WINDOW;
 constexpr int32_t kNoPage = -1;
 
 // Options written the way the tables read: opt("caption").color(kRed).
 struct opt {
-    ControlOptions o;
+    Options o;
     explicit opt(const char *text = "") { o.text = text; }
-    opt &color(uint32_t c) { o.text_color = c; return *this; }
-    opt &font(const LogFont &f) { o.font = f; return *this; }
+    opt &color(COLORREF c) { o.text_color = c; return *this; }
+    opt &font(const Font &f) { o.font = f; return *this; }
     opt &max_length(uint32_t n) { o.max_length = n; return *this; }
-    opt &multiline() { o.multiline = 1; return *this; }
+    opt &multiline() { o.multiline = true; return *this; }
     opt &border(uint32_t b) { o.border = b; return *this; }
     opt &label_style(uint32_t s) { o.label_style = s; return *this; }
     opt &centred() { o.alignment = 1; return *this; }
-    opt &pages(std::vector<std::string> p) { o.pages = std::move(p); return *this; }
-    operator ControlOptions() const { return o; }
+    opt &pages(std::vector<const char *> p) { o.pages = std::move(p); return *this; }
+    operator Options() const { return o; }
 };
 // Edit boxes: sunken frame (border style 1) unless a row says otherwise.
 opt edit(const char *text = "") { return opt(text).border(1); }

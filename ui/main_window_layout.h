@@ -4,12 +4,36 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
-#include "image/control_options.h"
-#include "ui/layout_ids.h"
+#include "abi/win32.h"
+#include "runtime/controls.h"
 
 namespace tolvar::ui {
+
+using namespace tolvar::runtime;  // the controls and menu items by name
+
+// A Windows font as the layout names it (LOGFONT's height, weight, character set, face).
+struct Font {
+    int32_t height;  // negative: character height in pixels
+    int32_t weight;  // 400 normal, 700 bold
+    uint8_t charset; // 0 ANSI, 134 GB2312
+    const char *face;
+};
+
+// What a control's row sets; whatever a row leaves out keeps the platform's default.
+struct Options {
+    const char *text = "";           // caption or initial content (GBK)
+    std::vector<const char *> pages; // a tab control's page titles
+    COLORREF text_color = CLR_DEFAULT;
+    std::optional<Font> font;
+    uint32_t max_length = 0;  // 0: unlimited
+    bool multiline = false;
+    uint32_t border = 0;       // 0 none, 1 sunken, 5 thin
+    uint32_t label_style = 0;  // 5: thin sunken frame
+    uint32_t alignment = 0;    // 0 left, 1 centre, 2 right
+};
 
 enum class Kind : uint32_t {
     edit = TOLVAR_TYPE_ID_EDIT,
@@ -35,7 +59,7 @@ struct ControlLayout {
     uint32_t parent;  // TOLVAR_MAIN_WINDOW, a group box, or 选择夹1 with `page`
     int32_t page;     // page of 选择夹1, -1 when the parent is no tab control
     int32_t left, top, width, height;
-    image::ControlOptions options;
+    Options options;
     bool hidden = false;
     bool disabled = false;
 };

@@ -1,14 +1,13 @@
 // The window's own small operations: the dial pad, the hint boxes, the friend
 // pop-up menu, the exit command, the help page and the shopping links.
-#include "image/program_table.h"
+#include "runtime/controls.h"
 #include "runtime/runtime.h"
 #include "runtime/text.h"
 #include "runtime/window.h"
-#include "ui/layout_ids.h"
+#include "ui/ui_content.h"
 
 using namespace tolvar::runtime;
 using namespace tolvar::ui;
-using tolvar::program::ConstRef;
 
 namespace {
 
@@ -22,7 +21,8 @@ void dial_digit(const char *digit) {
 // Empties the box that received the focus, every time it does.
 void hint_clear(uint32_t box) { set_text(box, ""); }
 
-void shopping_link_open(ConstRef link) { open_in_browser(const_text(link)); }
+// Link n of the menu (counted from 1), handed to the system's browser.
+void shopping_link_open(int n) { open_in_browser(const_text(kShoppingLinks[n - 1])); }
 
 }  // namespace
 
@@ -54,7 +54,7 @@ TOLVAR_HANDLER(exit_command) { destroy_window(); return 0; }
 // Opens program directory + "/使用帮助.html" through the hidden hyperlink box.
 TOLVAR_HANDLER(help_page_open) {
     char *directory = program_directory();
-    char *path = join({directory, const_text(ConstRef::help_file)});
+    char *path = join({directory, const_text(kHelpFile)});
     set_address(超级链接框1, path);
     open_hyperlink(超级链接框1);
     release(path);
@@ -62,9 +62,17 @@ TOLVAR_HANDLER(help_page_open) {
     return 0;
 }
 
-#define TOLVAR_SHOPPING_HANDLER(name)       \
-    TOLVAR_HANDLER(name) {                  \
-        shopping_link_open(ConstRef::name); \
-        return 0;                           \
-    }
-TOLVAR_SHOPPING_LINKS(TOLVAR_SHOPPING_HANDLER)
+#define TOLVAR_SHOPPING_HANDLER(n) \
+    TOLVAR_HANDLER(shopping_link_##n) { shopping_link_open(n); return 0; }
+TOLVAR_SHOPPING_HANDLER(1)
+TOLVAR_SHOPPING_HANDLER(2)
+TOLVAR_SHOPPING_HANDLER(3)
+TOLVAR_SHOPPING_HANDLER(4)
+TOLVAR_SHOPPING_HANDLER(5)
+TOLVAR_SHOPPING_HANDLER(6)
+TOLVAR_SHOPPING_HANDLER(7)
+TOLVAR_SHOPPING_HANDLER(8)
+TOLVAR_SHOPPING_HANDLER(9)
+TOLVAR_SHOPPING_HANDLER(10)
+TOLVAR_SHOPPING_HANDLER(11)
+TOLVAR_SHOPPING_HANDLER(12)

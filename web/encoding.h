@@ -7,12 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/code_pages.h"
+
 namespace tolvar::web {
 
-inline constexpr uint32_t kCodePageSystem = 0;
-inline constexpr uint32_t kCodePageGbk = 936;
-inline constexpr uint32_t kCodePageBig5 = 950;
-inline constexpr uint32_t kCodePageUtf8 = 65001;
+using runtime::kCodePageBig5;
+using runtime::kCodePageGbk;
+using runtime::kCodePageSystem;
+using runtime::kCodePageUtf8;
 
 // UTF-8 to GBK: multibyte_to_wide with 65001, then wide_to_multibyte with 936.
 std::string utf8_to_gbk(std::string_view text);

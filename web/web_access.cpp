@@ -1,8 +1,7 @@
 // Compiled with -fexec-charset=GBK.
 #include "web/web_access.h"
 
-#include "image/program_table.h"
-#include "platform/win32_types.h"
+#include "abi/win32.h"
 #include "runtime/runtime.h"
 #include "web/encoding.h"
 #include "web/text_ops.h"
@@ -11,7 +10,7 @@
 
 namespace tolvar::web {
 
-using program::Dll;
+using runtime::Dll;
 using runtime::dll;
 
 namespace {

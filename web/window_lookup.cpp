@@ -3,12 +3,11 @@
 
 #include <cstring>
 
-#include "image/program_table.h"
-#include "platform/win32_types.h"
+#include "abi/win32.h"
 #include "runtime/globals.h"
 #include "runtime/runtime.h"
+#include "web/web_content.h"
 
-using tolvar::program::Dll;
 using namespace tolvar::runtime;
 
 namespace {
@@ -75,7 +74,7 @@ extern "C" BOOL on_enum_window(HWND window, LPARAM) {
 namespace tolvar::web {
 
 int32_t enum_visible_windows(std::vector<WindowInfo> &list) {
-    auto callback = reinterpret_cast<WNDENUMPROC>(native_routine(program::RoutineRef::on_enum_window));
+    auto callback = reinterpret_cast<WNDENUMPROC>(native_routine(kEnumWindowCallback));
     dll<EnumWindowsFn>(Dll::EnumWindows)(callback, 0);
     list.clear();
     uint32_t n = list_count();

@@ -7,8 +7,10 @@
 #include "image/code_layout.h"
 #include "image/form_format.h"
 #include "image/image_reader.h"
-#include "image/program_table.h"
-#include "runtime/tolvar_abi.h"
+#include "regex/regex_content.h"
+#include "runtime/deployment.h"
+#include "runtime/runtime_content.h"
+#include "abi/tolvar_abi.h"
 #include "tests/support/test_image.h"
 
 using namespace tolvar;
@@ -97,8 +99,7 @@ TEST(ImageFormat, SectionChainAndRelocations) {
         }
         uint32_t target = load_u32(c.data.data() + relocation_offset(c.relocations[k]));
         ASSERT_NE(nullptr, r.code.record_at(target));
-        EXPECT_EQ(program::kRoutineNames[static_cast<size_t>(program::kRegexOperations[k])],
-                  r.code.record_at(target)->name);
+        EXPECT_EQ(regex::kOperationTable.routines[k], r.code.record_at(target)->name);
     }
     // Code: one kind-0 entry per service stub.
     uint32_t kind0 = 0;
@@ -112,14 +113,14 @@ TEST(ImageFormat, ConstDataStartsWithTheEmptyTextAndHoldsTheEmptyArray) {
     const auto &r = *read.read;
     const auto &c = r.image.sections[kConst].data;
     EXPECT_EQ(0, c[0]);
-    auto ref = [&](program::ConstRef which) { return r.code.const_refs[static_cast<size_t>(which)]; };
-    EXPECT_EQ(0u, ref(program::ConstRef::empty_text));
-    uint32_t empty_array = ref(program::ConstRef::empty_array);
+    auto ref = [&](const runtime::Constant &which) { return r.code.const_refs[test::constant_index(which)]; };
+    EXPECT_EQ(0u, ref(runtime::kEmptyText));
+    uint32_t empty_array = ref(runtime::kEmptyArray);
     EXPECT_EQ(1u, load_u32(c.data() + empty_array));
     EXPECT_EQ(0u, load_u32(c.data() + empty_array + 4));
-    EXPECT_EQ("127.0.0.1:18086", text_in(c, ref(program::ConstRef::service_host)));
-    EXPECT_EQ("http://127.0.0.1:18086/ip.php", text_in(c, ref(program::ConstRef::echo_url)));
-    EXPECT_EQ("13900000000", text_in(c, ref(program::ConstRef::default_number)));
+    EXPECT_EQ("127.0.0.1:18086", text_in(c, ref(runtime::kServiceHost)));
+    EXPECT_EQ("http://127.0.0.1:18086/ip.php", text_in(c, ref(runtime::kEchoUrl)));
+    EXPECT_EQ("13900000000", text_in(c, ref(runtime::kDefaultNumber)));
 }
 
 TEST(ImageFormat, Reloc1SizeFieldHoldsFourLessAndGroupsAreReadByCount) {
@@ -152,8 +153,9 @@ TEST(ImageFormat, StartRoutineAndRecordsNameTheProgramsRoutines) {
     auto read = read_image(test::test_image_bytes());
     ASSERT_TRUE(read.read);
     const auto &r = *read.read;
-    ASSERT_EQ(program::kRoutineCount, r.code.records.size());
-    for (size_t i = 0; i < r.code.records.size(); ++i) EXPECT_EQ(program::kRoutineNames[i], r.code.records[i].name);
+    auto routines = runtime::image_routines();
+    ASSERT_EQ(routines.size(), r.code.records.size());
+    for (size_t i = 0; i < r.code.records.size(); ++i) EXPECT_EQ(routines[i], r.code.records[i].name);
     EXPECT_EQ("tolvar_start", r.code.record_at(r.image.start_offset)->name);
     // The two routines passed by address: the window-enumeration callback and the clean-up.
     ASSERT_EQ(2u, r.code.routine_refs.size());

@@ -15,7 +15,9 @@
 #include "image/code_layout.h"
 #include "image/image_reader.h"
 #include "runtime/globals.h"
+#include "runtime/deployment.h"
 #include "runtime/runtime.h"
+#include "runtime/runtime_content.h"
 #include "tests/support/kernel_harness.h"
 
 using namespace tolvar;
@@ -98,7 +100,7 @@ TEST(KernelRun, ATerminationSignalEndsTheProgramThroughItsCleanUp) {
 
 TEST(KernelRun, ConstantsOfTheImageAreNeverFreedAndMoveWhenGrown) {
     test::in_program([] {
-        auto *constant = const_cast<uint8_t *>(runtime::const_data(program::ConstRef::empty_array));
+        auto *constant = const_cast<uint8_t *>(runtime::const_data(runtime::kEmptyArray));
         runtime::release(constant);  // a constant is left alone
         auto *grown = static_cast<uint32_t *>(runtime::resize(constant, 16));
         ASSERT_NE(static_cast<void *>(constant), static_cast<void *>(grown));
@@ -108,7 +110,7 @@ TEST(KernelRun, ConstantsOfTheImageAreNeverFreedAndMoveWhenGrown) {
         std::memcpy(original, constant, 8);
         EXPECT_EQ(1u, original[0]);
         runtime::release(grown);
-        EXPECT_STREQ("13900000000", runtime::const_text(program::ConstRef::default_number));
+        EXPECT_STREQ("13900000000", runtime::const_text(runtime::kDefaultNumber));
     });
 }
 

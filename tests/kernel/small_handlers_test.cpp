@@ -15,7 +15,7 @@
 #include "runtime/window.h"
 #include "tests/support/kernel_harness.h"
 #include "tests/support/url_recorder.h"
-#include "ui/layout_ids.h"
+#include "runtime/controls.h"
 
 using namespace tolvar;
 using namespace tolvar::test;
@@ -82,7 +82,7 @@ TEST(SmallHandlers, HintBoxesEmptyOnEveryFocusByMouseKeyboardOrCode) {
         EXPECT_EQ("", code->text());  // the hint is not put back when a box loses the focus
         EXPECT_EQ("13912345678", phone->text());
         // Focus given by the program's code fires the same event.
-        runtime::set_focus(ui::编辑框3);
+        runtime::set_focus(runtime::编辑框3);
         EXPECT_TRUE(phone->hasFocus());
         EXPECT_EQ("", phone->text());
         QTest::keyClicks(code, "4321");

@@ -40,7 +40,7 @@ image::Form stored_form() {
     return form.value_or(image::Form{});
 }
 
-uint32_t colorref(const QColor &c) { return image::rgb(c.red(), c.green(), c.blue()); }
+uint32_t colorref(const QColor &c) { return RGB(c.red(), c.green(), c.blue()); }
 
 // The widget's own idea of what its record said.
 struct Derived {

@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "runtime/globals.h"
+#include "runtime/deployment.h"
 #include "runtime/runtime.h"
+#include "runtime/runtime_content.h"
 #include "tests/support/recording_kernel.h"
 
 using namespace tolvar;
@@ -64,9 +66,9 @@ TEST_F(RecordingKernel, CleanUpReleasesTheReferrerNumberAndEveryWindowRecord) {
 
 TEST_F(RecordingKernel, ConstantsAreReadThroughTheRelocatedReferences) {
     recorder.during_event_loop = [] {
-        EXPECT_STREQ("127.0.0.1:18086", runtime::const_text(program::ConstRef::service_host));
-        EXPECT_STREQ("13900000000", runtime::const_text(program::ConstRef::default_number));
-        EXPECT_STREQ("", runtime::const_text(program::ConstRef::empty_text));
+        EXPECT_STREQ("127.0.0.1:18086", runtime::const_text(runtime::kServiceHost));
+        EXPECT_STREQ("13900000000", runtime::const_text(runtime::kDefaultNumber));
+        EXPECT_STREQ("", runtime::const_text(runtime::kEmptyText));
     };
     EXPECT_EQ(0, start());
 }

@@ -5,8 +5,7 @@
 
 #include <cstring>
 
-#include "image/program_table.h"
-#include "platform/win32_types.h"
+#include "abi/win32.h"
 #include "runtime/globals.h"
 #include "runtime/runtime.h"
 #include "tests/support/recording_kernel.h"
@@ -14,7 +13,7 @@
 
 using namespace tolvar;
 using namespace tolvar::test;
-using program::Dll;
+using runtime::Dll;
 
 namespace {
 

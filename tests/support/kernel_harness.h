@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "runtime/tolvar_abi.h"
+#include "abi/tolvar_abi.h"
 #include "tests/support/test_image.h"
 
 namespace tolvar::test {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "image/image_format.h"
 #include "image/image_reader.h"
 #include "image/image_writer.h"
+#include "runtime/image_content.h"
 #include "tools/program_image.h"
 
 namespace tolvar::test {
@@ -36,6 +38,12 @@ inline image::ReadImage read_ok(const std::vector<uint8_t> &bytes) {
         return {};
     }
     return std::move(*r.read);
+}
+
+// Where the builder put a constant in the const reference table.
+inline size_t constant_index(const runtime::Constant &constant) {
+    auto all = runtime::image_constants();
+    return static_cast<size_t>(std::find(all.begin(), all.end(), &constant) - all.begin());
 }
 
 inline uint32_t u32_at(const std::vector<uint8_t> &bytes, size_t at) { return image::load_u32(bytes.data() + at); }

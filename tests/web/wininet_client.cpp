@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/win32_types.h"
+#include "abi/win32.h"
 
 template <class Fn>
 Fn fn(void *lib, const char *name) {

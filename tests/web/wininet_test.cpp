@@ -3,7 +3,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include "platform/win32_types.h"
+#include "abi/win32.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/process.h"
 

@@ -1,11 +1,23 @@
 /*
- * The interface between the program and the kernel library (krnln.fnr).
+ * tolvar_abi.h: the interface between the Tolvar program and the kernel
+ * library (krnln.fnr). Plain C, so that either side can be rebuilt alone.
  *
- * Shared by both sides, plain C so either side can be rebuilt alone. Texts are
- * zero-ended GBK heap blocks, byte sets are u32 1, u32 length, bytes; arrays are
- * u32 dimension count, one u32 size per dimension, then 4- or 8-byte elements.
- * Every block that crosses the boundary is allocated and released through the
- * allocation slots of the service table.
+ * Values:
+ *   text      a zero-ended GBK string in a heap block
+ *   byte set  a heap block: u32 1, u32 length, then the bytes
+ *   array     a heap block: u32 dimension count, one u32 size per dimension,
+ *             then the 8-byte element references, 8-byte aligned
+ * Heap blocks that cross the boundary are always allocated and released
+ * through the allocation slots (0x18 to 0x20) of the service table, whichever
+ * side made them. A pointer into the loaded image (a constant) may be passed
+ * wherever a text or byte set is read; releasing one is harmless.
+ *
+ * Ownership, stated once for every pointer that crosses:
+ *   - A text or byte set passed as an argument stays the caller's.
+ *   - A text, byte set or array returned in a tolvar_arg is the receiver's,
+ *     to release through slot 0x20.
+ *   - tolvar_program and tolvar_services belong to the kernel and live until
+ *     the start routine returns.
  */
 #ifndef TOLVAR_ABI_H
 #define TOLVAR_ABI_H
@@ -15,6 +27,12 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* Raised whenever a layout, slot meaning or numbering below changes. The
+ * kernel writes it into tolvar_program; the start routine refuses to run on
+ * any other version. The executable exports it as tolvar_program_abi_version,
+ * which the kernel checks before it binds a routine. */
+#define TOLVAR_ABI_VERSION 1u
 
 /* Type tags of argument triples and of values returned by the kernel. */
 #define TOLVAR_TYPE_NONE 0x00000000u
@@ -29,14 +47,26 @@ extern "C" {
 #define TOLVAR_TYPE_ARRAY 0x80000901u
 
 /* One argument or result: a 64-bit value (low u32, high u32) and a type tag.
- * An omitted optional argument is the triple (0, 0, 0). */
+ * An omitted optional argument is the triple (0, 0, 0). A pointer travels as
+ * its 64 bits; see tolvar_pointer_arg and tolvar_arg_pointer. */
 typedef struct tolvar_arg {
     uint32_t low;
     uint32_t high;
     uint32_t type;
 } tolvar_arg;
 
-/* Window, control and menu-item ids. */
+static inline tolvar_arg tolvar_pointer_arg(const void *pointer, uint32_t type) {
+    uint64_t bits = (uint64_t)(uintptr_t)pointer;
+    tolvar_arg arg = {(uint32_t)bits, (uint32_t)(bits >> 32), type};
+    return arg;
+}
+
+static inline void *tolvar_arg_pointer(tolvar_arg arg) {
+    return (void *)(uintptr_t)((uint64_t)arg.high << 32 | arg.low);
+}
+
+/* Window, control and menu-item ids. A control reference argument is the
+ * triple (window id, object id, library type id). */
 #define TOLVAR_MAIN_WINDOW 0x52010001u
 #define TOLVAR_WINDOW_OBJECT 0x06010000u
 
@@ -55,6 +85,13 @@ typedef struct tolvar_arg {
 #define TOLVAR_TYPE_ID_REGEX 0x10030u
 #define TOLVAR_TYPE_ID_REGEX_MATCH 0x10031u
 #define TOLVAR_TYPE_ID_HTML_VIEW 0x40001u
+
+/* Event numbers of the form's bindings: the kernel runs the routine bound to
+ * the event that fired. */
+#define TOLVAR_EVENT_MAIN 0           /* created, clicked, content changed, timer fired, chosen */
+#define TOLVAR_EVENT_PAGE_CHANGED 2   /* tab control */
+#define TOLVAR_EVENT_RIGHT_BUTTON (-4)
+#define TOLVAR_EVENT_FOCUS (-7)
 
 /* Property numbers for slots 0x10 and 0x14. */
 #define TOLVAR_PROP_DISABLED 0x06
@@ -76,8 +113,7 @@ typedef struct tolvar_arg {
 #define TOLVAR_SPECIAL_ARRAY_GROWS 2
 #define TOLVAR_SPECIAL_AT_END 3
 
-/* Kernel commands of slot 0x0C, our own numbering. A control argument is a
-   control reference: the triple (window id, object id, library type id). */
+/* Kernel commands of slot 0x0C, our own numbering. */
 #define TOLVAR_KCMD_MESSAGE_BOX 1       /* (text) -> int; OK button, the window's title as title */
 #define TOLVAR_KCMD_APPEND_TEXT 2       /* (edit box, text): at the end, whatever the caret */
 #define TOLVAR_KCMD_SET_FOCUS 3         /* (control) */
@@ -99,12 +135,14 @@ typedef struct tolvar_arg {
 #define TOLVAR_LCMD_OPEN_ADDRESS 0xE0 /* (text): open a web address in the system's browser */
 
 /* Every program routine is called by the kernel with a count and triples.
- * The start routine gets one argument: a tolvar_program address. */
+ * The start routine gets one argument: the tolvar_program's address
+ * (TOLVAR_TYPE_ADDRESS); it returns when the program has ended. */
 typedef int32_t (*tolvar_routine)(int32_t count, const tolvar_arg *args);
 
 /* Where the loaded image lies. Offsets count from the block's first byte; an
  * image-relative address (a relocated u32) becomes a pointer by adding block. */
 typedef struct tolvar_program {
+    uint32_t abi_version; /* TOLVAR_ABI_VERSION of the kernel */
     uint8_t *block;
     uint32_t block_size;
     uint32_t const_data;
@@ -114,10 +152,18 @@ typedef struct tolvar_program {
     uint32_t var_data;
 } tolvar_program;
 
+/* The code data begins with one 4-byte stub per service slot; after loading,
+ * stub k holds the block offset of slot k of the table below. The tables the
+ * program reads follow the stubs: u32 count, then that many const
+ * references (image-relative addresses of constants); u32 count, then the
+ * routine references (image-relative addresses of routine records). */
+#define TOLVAR_SERVICE_SLOTS 13
+#define TOLVAR_CODE_STUBS_SIZE (4 * TOLVAR_SERVICE_SLOTS)
+
 /* The 13 slots. Slot offset s of the 32-bit table is member s / 4 here; a
  * kind-0 relocation of s gives the block offset of that member. */
 typedef struct tolvar_services {
-    void (*runtime_error)(int32_t code);                                           /* 0x00 */
+    void (*runtime_error)(int32_t code);                                           /* 0x00, never returns */
     void *(*dll_command)(uint32_t index);                                          /* 0x04 */
     tolvar_arg (*library_command)(uint32_t library, uint32_t command, int32_t count,
                                   const tolvar_arg *args);                         /* 0x08 */
@@ -126,7 +172,7 @@ typedef struct tolvar_services {
                                int32_t index);                                     /* 0x10 */
     void (*set_property)(uint32_t window, uint32_t object, uint32_t property, int32_t index,
                          tolvar_arg value);                                        /* 0x14 */
-    void *(*allocate)(uint32_t size);                                              /* 0x18 */
+    void *(*allocate)(uint32_t size);                                              /* 0x18, zeroed */
     void *(*resize)(void *block, uint32_t size);                                   /* 0x1C */
     void (*release)(void *block);                                                  /* 0x20 */
     void (*end_program)(void);                                                     /* 0x24 */
@@ -134,8 +180,6 @@ typedef struct tolvar_services {
     int32_t (*load_window)(uint32_t window);                                       /* 0x2C */
     int32_t (*special)(int32_t code, uint64_t first, uint64_t second);             /* 0x30 */
 } tolvar_services;
-
-#define TOLVAR_SERVICE_SLOTS 13
 
 /* Kernel library exports. */
 typedef void *(*tolvar_get_new_sock)(int32_t magic); /* GetNewSock(1000) -> run entry */

@@ -1,7 +1,8 @@
-/* The Windows types and constants of the functions the stand-ins export, with their Windows
-   widths (DWORD and BOOL are 32-bit, WCHAR is UTF-16). */
-#ifndef TOLVAR_WIN32_TYPES_H
-#define TOLVAR_WIN32_TYPES_H
+/* The Windows types and constants of the DLL commands, shared by the program that calls them
+   and the stand-ins that export them, with their Windows widths (DWORD and BOOL are 32-bit,
+   WCHAR is UTF-16). */
+#ifndef TOLVAR_WIN32_H
+#define TOLVAR_WIN32_H
 
 #include <stdint.h>
 
@@ -23,6 +24,11 @@ typedef void *HWND;
 typedef intptr_t LPARAM;
 typedef uintptr_t DWORD_PTR;
 typedef BOOL (*WNDENUMPROC)(HWND, LPARAM);
+typedef uint32_t COLORREF; /* 0x00BBGGRR */
+
+#define RGB(r, g, b) \
+    ((COLORREF)((uint8_t)(r) | ((uint32_t)(uint8_t)(g) << 8) | ((uint32_t)(uint8_t)(b) << 16)))
+#define CLR_DEFAULT 0xFF000000u /* the control's own default colour */
 
 #define TRUE 1
 #define FALSE 0
@@ -53,6 +59,5 @@ enum : DWORD {
     LCMAP_SIMPLIFIED_CHINESE = 0x02000000,
 };
 
-#define STANDIN_EXPORT extern "C" __attribute__((visibility("default")))
 
 #endif

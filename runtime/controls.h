@@ -1,11 +1,11 @@
-// The ids of the main window, its controls and its menu items, by their names.
-// Control ids are 0x1601xxxx and menu-item ids 0x2601xxxx in the order of these
-// lists; the layout table and the program's routines both use these names.
+// The main window's controls and menu items by their names. Control ids are
+// 0x1601xxxx and menu-item ids 0x2601xxxx in the order of these lists; the
+// layout table and the program's routines both use these names.
 #pragma once
 
 #include <cstdint>
 
-#include "runtime/tolvar_abi.h"
+#include "abi/tolvar_abi.h"
 
 #define TOLVAR_CONTROLS(X)                                                                          \
     X(选择夹1) X(分组框1) X(超文本浏览框3) X(超文本浏览框2)                                         \
@@ -27,7 +27,7 @@
     X(帮助) X(注册帮助)                                                                       \
     X(好友菜单) X(打电话) X(发短信)
 
-namespace tolvar::ui {
+namespace tolvar::runtime {
 
 inline constexpr uint32_t kFirstControlId = 0x16010001u;
 inline constexpr uint32_t kFirstMenuItemId = 0x26010001u;
@@ -56,4 +56,4 @@ inline constexpr const char *kControlNames[] = {
 inline constexpr const char *kMenuItemNames[] = {TOLVAR_MENU_ITEMS(TOLVAR_NAME)};
 #undef TOLVAR_NAME
 
-}  // namespace tolvar::ui
+}  // namespace tolvar::runtime

@@ -1,0 +1,28 @@
+// Texts between a code page and UTF-16 through the system's code-page
+// functions (DLL commands MultiByteToWideChar and WideCharToMultiByte), each
+// run twice: once to learn the result's size, once into a buffer of it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/dll_commands.h"
+
+namespace tolvar::runtime {
+
+inline constexpr uint32_t kCodePageSystem = 0;
+inline constexpr uint32_t kCodePageGbk = 936;
+inline constexpr uint32_t kCodePageBig5 = 950;
+inline constexpr uint32_t kCodePageUtf8 = 65001;
+
+// The text up to its first zero byte as UTF-16 units, the zero unit included.
+std::vector<uint16_t> to_wide(std::string_view text, uint32_t code_page,
+                              Dll command = Dll::MultiByteToWideChar);
+// UTF-16 units up to the first zero unit as a text in the code page; a
+// character the code page lacks becomes the system's default character.
+std::string from_wide(const std::vector<uint16_t> &units, uint32_t code_page,
+                      Dll command = Dll::WideCharToMultiByte);
+
+}  // namespace tolvar::runtime
