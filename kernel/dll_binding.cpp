@@ -5,11 +5,12 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/ascii.h"
+
 namespace tolvar::kernel {
 
 std::string stand_in_file(const std::string &library) {
-    std::string name = library;
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::string name = platform::ascii_lower(library);
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dll") == 0) name.resize(name.size() - 4);
     return name + ".so";
 }

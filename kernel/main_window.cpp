@@ -9,10 +9,12 @@
 
 #include "image/control_options.h"
 #include "kernel/control_widgets.h"
-#include "kernel/gbk.h"
+#include "platform/qt_gbk.h"
 #include "abi/tolvar_abi.h"
 
 namespace tolvar::kernel {
+
+using platform::from_gbk;
 
 namespace {
 

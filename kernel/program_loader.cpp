@@ -17,6 +17,13 @@ namespace {
 
 bool bind_routines(Program &p, std::string &error) {
     void *self = dlopen(nullptr, RTLD_NOW);
+    auto *version = self ? static_cast<const uint32_t *>(dlsym(self, "tolvar_program_abi_version")) : nullptr;
+    if (!version || *version != TOLVAR_ABI_VERSION) {
+        error = version ? "the program was built for interface version " + std::to_string(*version) +
+                              ", this kernel has version " + std::to_string(TOLVAR_ABI_VERSION)
+                        : "the program does not say which interface version it was built for";
+        return false;
+    }
     for (const auto &record : p.read.code.records) {
         void *fn = self ? dlsym(self, record.name.c_str()) : nullptr;
         if (!fn) {

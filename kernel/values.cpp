@@ -2,10 +2,13 @@
 
 #include <cstring>
 
-#include "kernel/gbk.h"
+#include "platform/qt_gbk.h"
 #include "kernel/services.h"
 
 namespace tolvar::kernel {
+
+using platform::from_gbk;
+using platform::to_gbk;
 
 tolvar_arg no_value() { return {0, 0, TOLVAR_TYPE_NONE}; }
 

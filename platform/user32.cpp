@@ -17,6 +17,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/qt_gbk.h"
 #include "platform/stand_in.h"
 
 namespace {
@@ -52,17 +53,12 @@ QWidget *widget_of(HWND window) {
     return it == h.widgets.end() ? nullptr : it->second.data();
 }
 
-QString from_gbk(LPCSTR text) {
-    if (!text) return {};
-    QStringDecoder decoder("GBK");
-    return decoder.decode(QByteArrayView(text, static_cast<qsizetype>(std::strlen(text))));
-}
+QString from_gbk(LPCSTR text) { return text ? tolvar::platform::from_gbk(text) : QString(); }
 
 // Copies a text as GBK into a caller's buffer of `size` bytes, cut to size - 1.
 int copy_gbk(const QString &text, LPSTR buffer, int size) {
     if (!buffer || size <= 0) return 0;
-    QStringEncoder encoder("GBK");
-    QByteArray gbk = encoder.encode(text);
+    QByteArray gbk = tolvar::platform::to_gbk(text);
     int n = std::min(static_cast<int>(gbk.size()), size - 1);
     std::memcpy(buffer, gbk.constData(), static_cast<size_t>(n));
     buffer[n] = 0;

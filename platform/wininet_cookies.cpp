@@ -13,6 +13,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace tolvar::wininet {
 
 namespace {
@@ -23,11 +25,6 @@ bool g_dirty = false;  // the store changed since the file was written
 
 void lock_share(CURL *, curl_lock_data, curl_lock_access, void *) { g_share_lock.lock(); }
 void unlock_share(CURL *, curl_lock_data, void *) { g_share_lock.unlock(); }
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
 
 std::string trim(const std::string &s) {
     size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
@@ -64,14 +61,14 @@ struct UrlParts {
 
 bool split_url(const std::string &url, UrlParts &out) {
     std::string rest;
-    if (lower(url.substr(0, 7)) == "http://") rest = url.substr(7);
-    else if (lower(url.substr(0, 8)) == "https://") rest = url.substr(8);
+    if (platform::ascii_lower(url.substr(0, 7)) == "http://") rest = url.substr(7);
+    else if (platform::ascii_lower(url.substr(0, 8)) == "https://") rest = url.substr(8);
     else return false;
     size_t slash = rest.find('/');
     std::string authority = rest.substr(0, slash);
     out.path = slash == std::string::npos ? "/" : rest.substr(slash);
     out.path = out.path.substr(0, out.path.find_first_of("?#"));
-    out.host = lower(authority.substr(0, authority.find(':')));
+    out.host = platform::ascii_lower(authority.substr(0, authority.find(':')));
     return !out.host.empty();
 }
 
@@ -111,9 +108,9 @@ bool set_cookie(const std::string &url, const std::string &name, const std::stri
                                                                                           : next - semicolon - 1));
         semicolon = next;
         size_t eq = attribute.find('=');
-        std::string key = lower(trim(attribute.substr(0, eq)));
+        std::string key = platform::ascii_lower(trim(attribute.substr(0, eq)));
         std::string val = eq == std::string::npos ? "" : trim(attribute.substr(eq + 1));
-        if (key == "domain") domain = lower(val);
+        if (key == "domain") domain = platform::ascii_lower(val);
         else if (key == "path") path = val;
         else if (key == "expires") expires = val;
     }

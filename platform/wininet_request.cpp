@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "abi/win32.h"
+#include "platform/ascii.h"
 #include "platform/wininet_cookies.h"
 
 namespace tolvar::wininet {
@@ -14,11 +15,6 @@ namespace tolvar::wininet {
 namespace {
 
 constexpr size_t kPauseAbove = 4u << 20;  // bytes buffered before the transfer waits for reads
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
 
 long env_ms(const char *name, long fallback) {
     const char *v = std::getenv(name);
@@ -128,7 +124,7 @@ bool Request::send(const std::string &headers, const std::string &body) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         size_t colon = line.find(':');
         if (colon == std::string::npos || colon == 0) continue;
-        std::string name = lower(line.substr(0, colon));
+        std::string name = platform::ascii_lower(line.substr(0, colon));
         accept |= name == "accept";
         content_type |= name == "content-type";
         if (line.find_first_not_of(' ', colon + 1) == std::string::npos) line = line.substr(0, colon) + ";";
@@ -196,11 +192,11 @@ size_t Request::on_header(char *data, size_t size, size_t count, void *self) {
     }
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     r->raw_headers_ += line + "\r\n";
-    if (lower(line.substr(0, 11)) == "set-cookie:") cookies_changed();
+    if (platform::ascii_lower(line.substr(0, 11)) == "set-cookie:") cookies_changed();
     if (line.empty()) {
         bool interim = r->status_ >= 100 && r->status_ < 200;
         bool followed = r->status_ >= 300 && r->status_ < 400 && !(r->flags & INTERNET_FLAG_NO_AUTO_REDIRECT) &&
-                        lower(r->raw_headers_).find("\r\nlocation:") != std::string::npos;
+                        platform::ascii_lower(r->raw_headers_).find("\r\nlocation:") != std::string::npos;
         if (!interim && !followed) r->headers_done_ = true;
     }
     return n;

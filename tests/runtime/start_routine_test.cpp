@@ -34,6 +34,12 @@ TEST_F(RecordingKernel, RunsTheStartUpSequenceAndReleasesAnEmptyWindowList) {
     EXPECT_EQ(nullptr, runtime::globals().referrer_number);
 }
 
+TEST_F(RecordingKernel, AKernelOfAnotherInterfaceVersionIsRefusedBeforeAnythingRuns) {
+    recorder.block.program.abi_version = TOLVAR_ABI_VERSION + 1;
+    EXPECT_EQ(-1, start());
+    EXPECT_TRUE(recorder.calls.empty());
+}
+
 TEST_F(RecordingKernel, CleanUpReleasesTheReferrerNumberAndEveryWindowRecord) {
     recorder.during_event_loop = [&] {
         auto &g = runtime::globals();
