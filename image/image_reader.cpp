@@ -86,82 +86,114 @@ void check_relocations(const Image &image, const CodeLayout &code) {
     }
 }
 
+// A section header as stored, with its relocation entries.
+struct SectionHeader {
+    uint32_t at = 0;
+    uint32_t header_size = 0;
+    uint32_t next = 0;
+    uint32_t flags = 0;
+    std::string name;
+    uint32_t memory_size = 0;
+    uint32_t stored_size = 0;
+    uint32_t data_offset = 0;
+    std::vector<uint32_t> relocations;
+    bool stored() const { return data_offset != kNoOffset; }
+};
+
+// Reads the header at `at` and checks that it is the chain's section `i`.
+SectionHeader read_section_header(std::span<const uint8_t> bytes, uint32_t at, size_t i) {
+    SectionHeader h;
+    h.at = at;
+    ByteReader r(bytes, at);
+    h.header_size = r.u32();
+    h.next = r.u32();
+    h.flags = r.u32();
+    auto name_bytes = r.raw(kSectionNameSize);
+    h.memory_size = r.u32();
+    h.stored_size = r.u32();
+    h.data_offset = r.u32();
+    uint32_t count = r.u32();
+    uint32_t zero = r.u32();
+    if (!r.ok()) fail("section header at " + hex(at) + " runs past the end of the image");
+    h.name.assign(reinterpret_cast<const char *>(name_bytes.data()),
+                  strnlen(reinterpret_cast<const char *>(name_bytes.data()), kSectionNameSize));
+    bool padded = std::all_of(name_bytes.begin() + h.name.size(), name_bytes.end(), [](uint8_t b) { return !b; });
+    if (h.name != kChainNames[i] || !padded)
+        fail("section " + std::to_string(i) + " is \"" + h.name + "\", expected \"" + kChainNames[i] + "\"");
+    if (h.flags != kChainFlags[i])
+        fail("section \"" + h.name + "\" has flags " + hex(h.flags) + ", expected " + hex(kChainFlags[i]));
+    if (zero != 0) fail("section \"" + h.name + "\" header field 0x34 is not zero");
+    if (count > r.remaining() / 4 || h.header_size != kSectionHeaderSize + 4 * count)
+        fail("section \"" + h.name + "\" header size does not match its relocation count");
+    h.relocations.resize(count);
+    for (auto &e : h.relocations) e = r.u32();
+    return h;
+}
+
+// Stored data lies inside the image, directly after its header.
+void check_section_data(std::span<const uint8_t> bytes, const SectionHeader &h) {
+    if (!h.stored() && h.stored_size != 0) fail("section \"" + h.name + "\" stores data without an offset");
+    if (!h.stored()) return;
+    if (h.data_offset > bytes.size() || h.stored_size > bytes.size() - h.data_offset)
+        fail("section \"" + h.name + "\" data lies outside the image");
+    if (h.data_offset != h.at + uint64_t(h.header_size))
+        fail("section \"" + h.name + "\" data does not follow its header");
+}
+
+// The "@reloc1" groups. The size fields hold 4 less than the groups occupy:
+// the groups are walked by their counts.
+void read_reloc1(std::span<const uint8_t> bytes, const SectionHeader &h, ReadImage &out) {
+    ByteReader g(bytes, h.stored() ? h.data_offset : bytes.size());
+    for (auto &group : out.image.reloc1_groups) {
+        uint32_t n = g.u32();
+        if (!g.ok() || n > g.remaining() / 4) fail("\"@reloc1\" group runs past the end of the image");
+        group.resize(n);
+        for (auto &o : group) o = g.u32();
+    }
+    out.image.reloc1_flags = h.flags;
+    out.layout.reloc1_declared_size = h.stored_size;
+    out.layout.reloc1_occupied_size = static_cast<uint32_t>(g.pos() - h.data_offset);
+    if (!h.relocations.empty()) fail("\"@reloc1\" has relocation entries");
+    uint32_t occupied = out.layout.reloc1_occupied_size;
+    if (h.memory_size != h.stored_size || (h.stored_size != occupied && h.stored_size + 4 != occupied))
+        fail("\"@reloc1\" size " + std::to_string(h.stored_size) + " does not fit its groups of " +
+             std::to_string(occupied) + " bytes");
+}
+
+// A section is stored whole, or (the var section) not at all.
+Section stored_section(std::span<const uint8_t> bytes, SectionHeader h, size_t i) {
+    if (h.stored() ? h.stored_size != h.memory_size : i != kVar)
+        fail("section \"" + h.name + "\" stores " + std::to_string(h.stored_size) + " of its " +
+             std::to_string(h.memory_size) + " bytes");
+    Section s;
+    s.name = h.name;
+    s.flags = h.flags;
+    s.memory_size = h.memory_size;
+    s.stored = h.stored();
+    if (h.stored()) s.data.assign(bytes.begin() + h.data_offset, bytes.begin() + h.data_offset + h.stored_size);
+    s.relocations = std::move(h.relocations);
+    return s;
+}
+
+// Walks the chain of six sections, which lie one after the other.
 void read_sections(std::span<const uint8_t> bytes, ReadImage &out) {
-    Image &image = out.image;
     ImageLayout &layout = out.layout;
     uint32_t at = layout.first_section;
-    uint64_t expected_at = at;  // sections lie one after the other
+    uint64_t expected_at = at;
     for (size_t i = 0; i < kSectionCount; ++i) {
         if (at == kNoOffset) fail("section chain ends after " + std::to_string(i) + " sections");
         if (i > 0 && at <= layout.header_offsets[i - 1]) fail("section chain loops back at " + hex(at));
         if (at != expected_at)
             fail("section header at " + hex(at) + " does not follow the previous section at " +
                  hex(static_cast<uint32_t>(expected_at)));
-        ByteReader r(bytes, at);
-        uint32_t header_size = r.u32();
-        uint32_t next = r.u32();
-        uint32_t flags = r.u32();
-        auto name_bytes = r.raw(kSectionNameSize);
-        uint32_t memory_size = r.u32();
-        uint32_t stored_size = r.u32();
-        uint32_t data_offset = r.u32();
-        uint32_t count = r.u32();
-        uint32_t zero = r.u32();
-        if (!r.ok()) fail("section header at " + hex(at) + " runs past the end of the image");
-        std::string name(reinterpret_cast<const char *>(name_bytes.data()),
-                         strnlen(reinterpret_cast<const char *>(name_bytes.data()), kSectionNameSize));
-        bool padded = std::all_of(name_bytes.begin() + name.size(), name_bytes.end(), [](uint8_t b) { return !b; });
-        if (name != kChainNames[i] || !padded)
-            fail("section " + std::to_string(i) + " is \"" + name + "\", expected \"" + kChainNames[i] + "\"");
-        if (flags != kChainFlags[i])
-            fail("section \"" + name + "\" has flags " + hex(flags) + ", expected " + hex(kChainFlags[i]));
-        if (zero != 0) fail("section \"" + name + "\" header field 0x34 is not zero");
-        if (count > r.remaining() / 4 || header_size != kSectionHeaderSize + 4 * count)
-            fail("section \"" + name + "\" header size does not match its relocation count");
-        std::vector<uint32_t> relocations(count);
-        for (auto &e : relocations) e = r.u32();
-
+        SectionHeader h = read_section_header(bytes, at, i);
+        check_section_data(bytes, h);
         layout.header_offsets[i] = at;
-        layout.data_offsets[i] = data_offset;
-        bool stored = data_offset != kNoOffset;
-        if (!stored && stored_size != 0) fail("section \"" + name + "\" stores data without an offset");
-        if (stored && (data_offset > bytes.size() || stored_size > bytes.size() - data_offset))
-            fail("section \"" + name + "\" data lies outside the image");
-        if (stored && data_offset != at + uint64_t(header_size))
-            fail("section \"" + name + "\" data does not follow its header");
-        expected_at = uint64_t(at) + header_size + (stored ? stored_size : 0);
-        if (i == kReloc1) {
-            // The size fields hold 4 less than the groups occupy: walk the counted groups.
-            ByteReader g(bytes, stored ? data_offset : bytes.size());
-            for (auto &group : image.reloc1_groups) {
-                uint32_t n = g.u32();
-                if (!g.ok() || n > g.remaining() / 4) fail("\"@reloc1\" group runs past the end of the image");
-                group.resize(n);
-                for (auto &o : group) o = g.u32();
-            }
-            image.reloc1_flags = flags;
-            layout.reloc1_declared_size = stored_size;
-            layout.reloc1_occupied_size = static_cast<uint32_t>(g.pos() - data_offset);
-            if (!relocations.empty()) fail("\"@reloc1\" has relocation entries");
-            uint32_t occupied = layout.reloc1_occupied_size;
-            if (memory_size != stored_size || (stored_size != occupied && stored_size + 4 != occupied))
-                fail("\"@reloc1\" size " + std::to_string(stored_size) + " does not fit its groups of " +
-                     std::to_string(occupied) + " bytes");
-        } else {
-            // A section is stored whole or not at all.
-            if (stored ? stored_size != memory_size : i != kVar)
-                fail("section \"" + name + "\" stores " + std::to_string(stored_size) + " of its " +
-                     std::to_string(memory_size) + " bytes");
-            Section s;
-            s.name = name;
-            s.flags = flags;
-            s.memory_size = memory_size;
-            s.stored = stored;
-            if (stored) s.data.assign(bytes.begin() + data_offset, bytes.begin() + data_offset + stored_size);
-            s.relocations = std::move(relocations);
-            image.sections.push_back(std::move(s));
-        }
-        at = next;
+        layout.data_offsets[i] = h.data_offset;
+        expected_at = uint64_t(at) + h.header_size + (h.stored() ? h.stored_size : 0);
+        at = h.next;
+        if (i == kReloc1) read_reloc1(bytes, h, out);
+        else out.image.sections.push_back(stored_section(bytes, std::move(h), i));
     }
     if (at != kNoOffset) fail("section chain does not end after \"@reloc1\"");
 }

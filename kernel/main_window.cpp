@@ -99,64 +99,72 @@ QWidget *MainWindow::parent_widget(const image::FormObject &record) {
     return it->second.widget;
 }
 
-QWidget *MainWindow::make_widget(const image::FormObject &record, QWidget *parent) {
-    auto options = image::read_control_options(record.options).value_or(image::ControlOptions{});
+namespace {
+
+QWidget *make_label(const image::ControlOptions &options, const QString &text, QWidget *parent) {
+    auto *label = new Label(text, parent);
+    label->setWordWrap(true);
+    label->setAlignment(alignment_of(options.alignment) | Qt::AlignVCenter);
+    if (options.label_style == 5) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    return label;
+}
+
+QWidget *make_edit_box(const image::ControlOptions &options, const QString &text, QWidget *parent) {
+    if (options.multiline) {
+        auto *edit = new MultiLineEditBox(static_cast<int>(options.max_length), parent);
+        edit->setPlainText(text);
+        return edit;
+    }
+    auto *edit = new EditBox(text, parent);
+    if (options.max_length) edit->setMaxLength(static_cast<int>(options.max_length));
+    edit->setAlignment(alignment_of(options.alignment) | Qt::AlignVCenter);
+    return edit;
+}
+
+QWidget *make_picture_box(const image::ControlOptions &options, QWidget *parent) {
+    auto *picture = new PictureBox(parent);
+    QPixmap pixmap;
+    if (!options.picture.empty() &&
+        pixmap.loadFromData(options.picture.data(), static_cast<uint>(options.picture.size())))
+        picture->setPixmap(pixmap);
+    return picture;
+}
+
+// The widget of a control's kind, with what its options say of its content.
+QWidget *make_kind(uint32_t type, const image::ControlOptions &options, QWidget *parent) {
     QString text = caption_of(options.text);
-    QWidget *w = nullptr;
-    switch (record.type_id) {
+    switch (type) {
         case TOLVAR_TYPE_ID_TAB: {
             QStringList titles;
             for (const auto &p : options.pages) titles << from_gbk(p);
-            w = new TabControl(titles, parent);
-            break;
+            return new TabControl(titles, parent);
         }
-        case TOLVAR_TYPE_ID_GROUP: w = new GroupBox(text, parent); break;
-        case TOLVAR_TYPE_ID_LABEL: {
-            auto *label = new Label(text, parent);
-            label->setWordWrap(true);
-            label->setAlignment(alignment_of(options.alignment) | Qt::AlignVCenter);
-            if (options.label_style == 5) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            w = label;
-            break;
-        }
-        case TOLVAR_TYPE_ID_BUTTON: w = new Button(text, parent); break;
-        case TOLVAR_TYPE_ID_EDIT:
-            if (options.multiline) {
-                auto *edit = new MultiLineEditBox(static_cast<int>(options.max_length), parent);
-                edit->setPlainText(text);
-                w = edit;
-            } else {
-                auto *edit = new EditBox(text, parent);
-                if (options.max_length) edit->setMaxLength(static_cast<int>(options.max_length));
-                edit->setAlignment(alignment_of(options.alignment) | Qt::AlignVCenter);
-                w = edit;
-            }
-            break;
-        case TOLVAR_TYPE_ID_LIST: w = new ListBox(parent); break;
-        case TOLVAR_TYPE_ID_PICTURE: {
-            auto *picture = new PictureBox(parent);
-            QPixmap pixmap;
-            if (!options.picture.empty() &&
-                pixmap.loadFromData(options.picture.data(), static_cast<uint>(options.picture.size())))
-                picture->setPixmap(pixmap);
-            w = picture;
-            break;
-        }
+        case TOLVAR_TYPE_ID_GROUP: return new GroupBox(text, parent);
+        case TOLVAR_TYPE_ID_LABEL: return make_label(options, text, parent);
+        case TOLVAR_TYPE_ID_BUTTON: return new Button(text, parent);
+        case TOLVAR_TYPE_ID_EDIT: return make_edit_box(options, text, parent);
+        case TOLVAR_TYPE_ID_LIST: return new ListBox(parent);
+        case TOLVAR_TYPE_ID_PICTURE: return make_picture_box(options, parent);
         case TOLVAR_TYPE_ID_HYPERLINK: {
             auto *link = new HyperlinkBox(text, parent);
             link->target = text;
-            w = link;
-            break;
+            return link;
         }
         case TOLVAR_TYPE_ID_TIMER: {
             auto *timer = new TimerControl(parent);
             timer->set_interval(static_cast<int>(options.interval));
-            w = timer;
-            break;
+            return timer;
         }
-        case TOLVAR_TYPE_ID_HTML_VIEW: w = new HtmlView(parent); break;
-        default: w = new QWidget(parent); break;
+        case TOLVAR_TYPE_ID_HTML_VIEW: return new HtmlView(parent);
+        default: return new QWidget(parent);
     }
+}
+
+}  // namespace
+
+QWidget *MainWindow::make_widget(const image::FormObject &record, QWidget *parent) {
+    auto options = image::read_control_options(record.options).value_or(image::ControlOptions{});
+    QWidget *w = make_kind(record.type_id, options, parent);
     w->setObjectName(from_gbk(record.name));
     w->setGeometry(record.left, record.top, record.width, record.height);
     apply_colors(w, record.type_id, options);

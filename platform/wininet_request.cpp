@@ -72,7 +72,18 @@ bool Request::send(const std::string &headers, const std::string &body) {
     multi_ = curl_multi_init();
     if (!easy_ || !multi_) return false;
     body_ = body;
+    set_connection_options();
+    set_method_and_body();
+    set_header_lines(headers);
+    curl_multi_add_handle(multi_, easy_);
+    drive(&Request::headers_ready);
+    return headers_done_ || (finished_ && result_ == CURLE_OK);
+}
 
+// Where and how to connect: plain HTTP, the session's agent and proxy,
+// WinINet's time-outs, redirects and the shared cookie store unless the
+// flags turn them off, and this request's callbacks.
+void Request::set_connection_options() {
     std::string url = "http://" + host + ":" + std::to_string(port) + escaped_target(path);
     curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http");
@@ -99,22 +110,27 @@ bool Request::send(const std::string &headers, const std::string &body) {
     curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Request::on_body);
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+}
 
-    bool has_body = method == "POST" || !body_.empty();
+bool Request::has_body() const { return method == "POST" || !body_.empty(); }
+
+void Request::set_method_and_body() {
     if (method == "GET") {
         curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
     } else if (method == "HEAD") {
         curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
     } else {
         if (method != "POST") curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
-        if (has_body) {
+        if (has_body()) {
             curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, body_.data());
             curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_.size()));
         }
     }
+}
 
-    // Exactly the caller's lines, in order; libcurl's own Accept, Expect and
-    // form Content-Type lines are suppressed, as WinINet adds none of them.
+// Exactly the caller's lines, in order; libcurl's own Accept, Expect and form
+// Content-Type lines are suppressed, as WinINet adds none of them.
+void Request::set_header_lines(const std::string &headers) {
     bool accept = false, content_type = false;
     size_t at = 0;
     while (at < headers.size()) {
@@ -132,12 +148,8 @@ bool Request::send(const std::string &headers, const std::string &body) {
     }
     if (!accept) header_list_ = curl_slist_append(header_list_, "Accept:");
     header_list_ = curl_slist_append(header_list_, "Expect:");
-    if (has_body && !content_type) header_list_ = curl_slist_append(header_list_, "Content-Type:");
+    if (has_body() && !content_type) header_list_ = curl_slist_append(header_list_, "Content-Type:");
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, header_list_);
-
-    curl_multi_add_handle(multi_, easy_);
-    drive(&Request::headers_ready);
-    return headers_done_ || (finished_ && result_ == CURLE_OK);
 }
 
 size_t Request::read(uint8_t *out, size_t size, bool &failed) {

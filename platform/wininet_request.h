@@ -72,6 +72,10 @@ public:
     bool busy() const { return busy_depth > 0; }
 
 private:
+    void set_connection_options();
+    void set_method_and_body();
+    void set_header_lines(const std::string &headers);
+    bool has_body() const;
     static size_t on_header(char *data, size_t size, size_t count, void *self);
     static size_t on_body(char *data, size_t size, size_t count, void *self);
     void drive(bool (Request::*ready)() const);

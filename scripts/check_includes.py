@@ -1,0 +1,56 @@
+#!/usr/bin/env python3
+"""Checks the include graph of the tree against the architecture's arrows.
+
+Each folder may include the project folders listed for it and nothing else of
+the project; the program's folders include no Qt header. Prints every
+include that breaks a rule and exits 1 when there is one.
+    check_includes.py [SOURCE_DIR]
+"""
+import pathlib
+import re
+import sys
+
+PROGRAM = {"runtime", "web", "regex", "ui", "app", "service"}
+ALLOWED = {
+    "abi": {"abi"},
+    "image": {"abi", "image"},
+    "runtime": {"abi", "runtime"},
+    "loader": {"abi", "loader"},
+    "kernel": {"abi", "image", "kernel", "platform"},
+    "platform": {"abi", "platform"},
+    "tools": {"abi", "image", "tools"} | PROGRAM,
+    "server": {"server"},
+}
+for folder in PROGRAM - {"runtime"}:
+    ALLOWED[folder] = {"abi", "runtime", folder}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
+
+
+def violations(root):
+    for folder, allowed in sorted(ALLOWED.items()):
+        for path in sorted((root / folder).rglob("*")):
+            if path.suffix not in {".h", ".hpp", ".c", ".cpp", ".S"}:
+                continue
+            text = path.read_text(encoding="utf-8", errors="replace")
+            for kind, name in INCLUDE.findall(text):
+                top = name.split("/")[0]
+                where = path.relative_to(root)
+                if kind == '"' and "/" in name and (root / top).is_dir() and top not in allowed:
+                    yield f"{where}: includes {name}, but {folder}/ may use only {', '.join(sorted(allowed))}"
+                if folder in PROGRAM and kind == "<" and re.match(r"Q[A-Za-z]|Qt", name):
+                    yield f"{where}: includes the Qt header <{name}>; the program does not use Qt"
+
+
+def main():
+    root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
+    found = list(violations(root))
+    for line in found:
+        print(line)
+    if not found:
+        print("include graph: every folder uses only what it may")
+    return 1 if found else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
