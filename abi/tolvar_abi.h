@@ -129,6 +129,7 @@ static inline void *tolvar_arg_pointer(tolvar_arg arg) {
 #define TOLVAR_KCMD_PROGRAM_DIRECTORY 13 /* () -> text: the program's folder, no trailing separator */
 #define TOLVAR_KCMD_PROCESS_EVENTS 14   /* (): let pending window messages run */
 #define TOLVAR_KCMD_ROUTINE_ADDRESS 15  /* (routine's image-relative address) -> its native address */
+/* 16 to 31: files; 32 to 47: the window's busy state and pictures; 48 to 63: lists and pages. */
 
 /* Support-library commands of slot 0x08 (library index, command). */
 #define TOLVAR_LIB_EAPI 4

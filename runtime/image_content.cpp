@@ -7,9 +7,9 @@ namespace tolvar::runtime {
 namespace {
 
 // Where each part's entries stand in the image's tables.
-constexpr std::string_view kRecordOrder[] = {"runtime", "web", "ui", "regex"};
-constexpr std::string_view kPassedByAddressOrder[] = {"web", "runtime"};
-constexpr std::string_view kConstantOrder[] = {"runtime", "regex", "deployment", "ui"};
+constexpr std::string_view kRecordOrder[] = {"runtime", "web", "ui", "regex", "app", "service"};
+constexpr std::string_view kPassedByAddressOrder[] = {"web", "runtime", "app", "service"};
+constexpr std::string_view kConstantOrder[] = {"runtime", "regex", "deployment", "ui", "app", "service"};
 
 std::vector<const ImageContent *> &registered() {
     static std::vector<const ImageContent *> parts;

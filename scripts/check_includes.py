@@ -23,6 +23,9 @@ ALLOWED = {
 }
 for folder in PROGRAM - {"runtime"}:
     ALLOWED[folder] = {"abi", "runtime", folder}
+# The service client exchanges through the web access routine and scans pages
+# with the regular-expression object.
+ALLOWED["service"] |= {"web", "regex"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 
