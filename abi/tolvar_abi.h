@@ -129,7 +129,19 @@ static inline void *tolvar_arg_pointer(tolvar_arg arg) {
 #define TOLVAR_KCMD_PROGRAM_DIRECTORY 13 /* () -> text: the program's folder, no trailing separator */
 #define TOLVAR_KCMD_PROCESS_EVENTS 14   /* (): let pending window messages run */
 #define TOLVAR_KCMD_ROUTINE_ADDRESS 15  /* (routine's image-relative address) -> its native address */
-/* 16 to 31: files; 32 to 47: the window's busy state and pictures; 48 to 63: lists and pages. */
+/* Files. A path is a GBK text; both "\\" and "/" separate its parts. A file
+ * that is missing, unreadable, a folder or larger than 64 MiB reads as absent. */
+#define TOLVAR_KCMD_READ_FILE 16     /* (path) -> byte set: the whole file; empty when absent */
+#define TOLVAR_KCMD_FILE_EXISTS 17   /* (path) -> logical: a file (not a folder) is there */
+#define TOLVAR_KCMD_OPEN_FILE 18     /* (path) -> integer file number; 0 when it cannot be opened */
+#define TOLVAR_KCMD_READ_TEXT 19     /* (file number) -> text: the rest of the file, up to a zero byte */
+#define TOLVAR_KCMD_CLOSE_FILE 20    /* (file number) */
+#define TOLVAR_KCMD_CREATE_FOLDER 21 /* (path) -> logical; a folder already there is no error */
+#define TOLVAR_KCMD_WRITE_FILE 22    /* (path, byte sets or texts...) -> logical: them one after another as
+                                        the file's whole content, replaced at once; a failed write
+                                        leaves the file as it was */
+#define TOLVAR_KCMD_DELETE_FILE 23   /* (path) -> logical */
+/* 24 to 31: more files; 32 to 47: the window's busy state and pictures; 48 to 63: lists and pages. */
 
 /* Support-library commands of slot 0x08 (library index, command). */
 #define TOLVAR_LIB_EAPI 4
@@ -188,6 +200,9 @@ typedef int32_t (*tolvar_run_entry)(const void *image);
 /* RunImage(image, size): load and run an image of known size; 0 on a normal
  * end, non-zero when the image was refused. Used by the run entry and tests. */
 typedef int32_t (*tolvar_run_image)(const void *image, uint64_t size);
+/* RunImageInFolder(image, size, folder): the same for a program whose folder
+ * (UTF-8 path, no trailing separator) is `folder` rather than the executable's. */
+typedef int32_t (*tolvar_run_image_in_folder)(const void *image, uint64_t size, const char *folder);
 
 #ifdef __cplusplus
 }

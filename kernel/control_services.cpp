@@ -8,6 +8,7 @@
 #include <QTextCursor>
 
 #include "kernel/control_widgets.h"
+#include "kernel/kernel_state.h"
 #include "kernel/values.h"
 
 namespace tolvar::kernel {
@@ -169,7 +170,7 @@ tolvar_arg control_command(MainWindow *window, uint32_t command, int32_t count, 
         case TOLVAR_KCMD_DESTROY_WINDOW:
             if (window) window->close();
             return no_value();
-        case TOLVAR_KCMD_PROGRAM_DIRECTORY: return text_value(QCoreApplication::applicationDirPath());
+        case TOLVAR_KCMD_PROGRAM_DIRECTORY: return text_value(state().program_directory);
         default: return no_value();
     }
 }

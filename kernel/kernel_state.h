@@ -1,6 +1,7 @@
 // The kernel's state for the one program it runs.
 #pragma once
 
+#include <QString>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ struct KernelState {
     std::vector<tolvar_routine> at_end;
     bool ended = false;
     bool quit_requested = false;  // a termination signal came in
+    QString program_directory;    // the program's folder, no trailing separator
 };
 
 KernelState &state();

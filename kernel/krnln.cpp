@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "kernel/file_commands.h"
 #include "kernel/kernel_state.h"
 #include "kernel/services.h"
 
@@ -78,7 +79,9 @@ void substitute_chinese_fonts() {
         QFont::insertSubstitution(QString::fromUtf8(face), "WenQuanYi Micro Hei");
 }
 
-int32_t run_image(const void *image, uint64_t size) {
+// Runs an image for a program whose folder is `folder` (the executable's own
+// when empty): the folder the program's files are read from and written to.
+int32_t run_image(const void *image, uint64_t size, const char *folder) {
     static int argc = 1;
     static char name[] = "tolvar";
     static char *argv[] = {name, nullptr};
@@ -95,6 +98,7 @@ int32_t run_image(const void *image, uint64_t size) {
 
     KernelState &s = state();
     s = KernelState{};
+    s.program_directory = folder && *folder ? QString::fromUtf8(folder) : QCoreApplication::applicationDirPath();
     std::string error;
     tolvar_services services = service_table();
     s.program = load_program({static_cast<const uint8_t *>(image), size}, services, own_folder(), error);
@@ -107,6 +111,7 @@ int32_t run_image(const void *image, uint64_t size) {
     s.program->start(1, &arg);
     s.window.reset();
     s.at_end.clear();
+    close_all_files();
     s.program.reset();
     return 0;
 }
@@ -121,7 +126,7 @@ int32_t run_entry(const void *image) {
         std::fprintf(stderr, "tolvar: the program image has no known size\n");
         std::exit(255);
     }
-    if (run_image(image, static_cast<const ElfW(Sym) *>(symbol_entry)->st_size) != 0) std::exit(255);
+    if (run_image(image, static_cast<const ElfW(Sym) *>(symbol_entry)->st_size, nullptr) != 0) std::exit(255);
     return 0;
 }
 
@@ -133,4 +138,10 @@ TOLVAR_EXPORT void *GetNewSock(int32_t magic) {
     return magic == 1000 ? reinterpret_cast<void *>(&tolvar::kernel::run_entry) : nullptr;
 }
 
-TOLVAR_EXPORT int32_t RunImage(const void *image, uint64_t size) { return tolvar::kernel::run_image(image, size); }
+TOLVAR_EXPORT int32_t RunImage(const void *image, uint64_t size) {
+    return tolvar::kernel::run_image(image, size, nullptr);
+}
+
+TOLVAR_EXPORT int32_t RunImageInFolder(const void *image, uint64_t size, const char *folder) {
+    return tolvar::kernel::run_image(image, size, folder);
+}

@@ -10,6 +10,7 @@
 
 #include "kernel/control_services.h"
 #include "kernel/control_widgets.h"
+#include "kernel/file_commands.h"
 #include "kernel/kernel_state.h"
 #include "kernel/values.h"
 
@@ -50,7 +51,9 @@ tolvar_arg kernel_command(uint32_t command, int32_t count, const tolvar_arg *arg
             tolvar_routine r = count >= 1 ? state().program->routine_at(value64(args[0])) : nullptr;
             return tolvar_pointer_arg(reinterpret_cast<const void *>(r), TOLVAR_TYPE_ADDRESS);
         }
-        default: return control_command(state().window.get(), command, count, args);
+        default:
+            if (is_file_command(command)) return file_command(command, count, args);
+            return control_command(state().window.get(), command, count, args);
     }
 }
 

@@ -12,13 +12,16 @@ using platform::to_gbk;
 
 tolvar_arg no_value() { return {0, 0, TOLVAR_TYPE_NONE}; }
 
+tolvar_arg bool_value(bool v) { return {v ? 1u : 0u, 0, TOLVAR_TYPE_BOOL}; }
+
 tolvar_arg int_value(int64_t v) {
     auto u = static_cast<uint64_t>(v);
     return {static_cast<uint32_t>(u), static_cast<uint32_t>(u >> 32), TOLVAR_TYPE_INT};
 }
 
-tolvar_arg text_value(const QString &text) {
-    QByteArray gbk = to_gbk(text);
+tolvar_arg text_value(const QString &text) { return text_value_gbk(to_gbk(text)); }
+
+tolvar_arg text_value_gbk(const QByteArray &gbk) {
     auto *block = static_cast<char *>(allocate_block(static_cast<uint32_t>(gbk.size() + 1)));
     std::memcpy(block, gbk.constData(), static_cast<size_t>(gbk.size()) + 1);
     return tolvar_pointer_arg(block, TOLVAR_TYPE_TEXT);

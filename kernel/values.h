@@ -12,6 +12,8 @@ namespace tolvar::kernel {
 
 tolvar_arg int_value(int64_t v);
 tolvar_arg text_value(const QString &text);      // a new GBK heap text
+tolvar_arg text_value_gbk(const QByteArray &gbk); // a new heap text of these bytes, as they are
+tolvar_arg bool_value(bool v);
 tolvar_arg bytes_value(const QByteArray &bytes);  // a new byte set
 tolvar_arg no_value();
 

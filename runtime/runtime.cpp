@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/arguments.h"
 #include "runtime/services.h"
 
 namespace tolvar::runtime {
@@ -110,10 +111,7 @@ char *new_text(std::string_view text) {
     return t;
 }
 
-void message_box(const char *text) {
-    tolvar_arg arg = tolvar_pointer_arg(text, TOLVAR_TYPE_TEXT);
-    services().kernel_command(TOLVAR_KCMD_MESSAGE_BOX, 1, &arg);
-}
+void message_box(const char *text) { kernel_command(TOLVAR_KCMD_MESSAGE_BOX, {text_arg(text)}); }
 
 uint32_t array_count(const void *array) {
     if (!array) return 0;
@@ -129,6 +127,20 @@ void **array_elements(void *array) {
     uint32_t header = 4 + 4 * a[0];
     header = (header + 7) & ~7u;
     return reinterpret_cast<void **>(reinterpret_cast<uint8_t *>(array) + header);
+}
+
+tolvar_arg kernel_command(uint32_t command, std::initializer_list<tolvar_arg> args) {
+    return services().kernel_command(command, static_cast<int32_t>(args.size()), args.begin());
+}
+
+char *owned_text(const tolvar_arg &result) {
+    if (result.type == TOLVAR_TYPE_TEXT && tolvar_arg_pointer(result)) return static_cast<char *>(tolvar_arg_pointer(result));
+    return new_text("");
+}
+
+void *owned_bytes(const tolvar_arg &result) {
+    if (result.type == TOLVAR_TYPE_BYTES && tolvar_arg_pointer(result)) return tolvar_arg_pointer(result);
+    return new_bytes(nullptr, 0);
 }
 
 }  // namespace tolvar::runtime

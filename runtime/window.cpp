@@ -2,18 +2,13 @@
 
 #include <initializer_list>
 
+#include "runtime/arguments.h"
 #include "runtime/runtime.h"
 #include "runtime/services.h"
 
 namespace tolvar::runtime {
 
 namespace {
-
-tolvar_arg control_ref(uint32_t control) { return {TOLVAR_MAIN_WINDOW, control, 0}; }
-
-tolvar_arg text_arg(const char *text) { return tolvar_pointer_arg(text, TOLVAR_TYPE_TEXT); }
-
-tolvar_arg int_arg(int32_t v) { return {static_cast<uint32_t>(v), v < 0 ? 0xFFFFFFFFu : 0u, TOLVAR_TYPE_INT}; }
 
 int32_t property_int(uint32_t control, uint32_t property) {
     return static_cast<int32_t>(services().get_property(TOLVAR_MAIN_WINDOW, control, property, -1).low);
@@ -23,15 +18,7 @@ void set_property_int(uint32_t control, uint32_t property, int32_t v) {
     services().set_property(TOLVAR_MAIN_WINDOW, control, property, -1, int_arg(v));
 }
 
-tolvar_arg command(uint32_t command, std::initializer_list<tolvar_arg> args) {
-    return services().kernel_command(command, static_cast<int32_t>(args.size()), args.begin());
-}
-
-char *owned_text(const tolvar_arg &result) {
-    if (result.type == TOLVAR_TYPE_TEXT && tolvar_arg_pointer(result))
-        return static_cast<char *>(tolvar_arg_pointer(result));
-    return new_text("");
-}
+tolvar_arg command(uint32_t command, std::initializer_list<tolvar_arg> args) { return kernel_command(command, args); }
 
 }  // namespace
 
@@ -63,17 +50,11 @@ char *address_of(uint32_t control) {
 }
 
 void *picture_of(uint32_t picture_box) {
-    tolvar_arg r = services().get_property(TOLVAR_MAIN_WINDOW, picture_box, TOLVAR_PROP_PICTURE, -1);
-    if (r.type == TOLVAR_TYPE_BYTES && tolvar_arg_pointer(r)) return tolvar_arg_pointer(r);
-    auto *empty = static_cast<uint32_t *>(allocate(8));
-    empty[0] = 1;
-    empty[1] = 0;
-    return empty;
+    return owned_bytes(services().get_property(TOLVAR_MAIN_WINDOW, picture_box, TOLVAR_PROP_PICTURE, -1));
 }
 
 void set_picture(uint32_t picture_box, const void *byte_set) {
-    services().set_property(TOLVAR_MAIN_WINDOW, picture_box, TOLVAR_PROP_PICTURE, -1,
-                            tolvar_pointer_arg(byte_set, TOLVAR_TYPE_BYTES));
+    services().set_property(TOLVAR_MAIN_WINDOW, picture_box, TOLVAR_PROP_PICTURE, -1, bytes_arg(byte_set));
 }
 
 int32_t current_page(uint32_t tab_control) { return property_int(tab_control, TOLVAR_PROP_PAGE); }

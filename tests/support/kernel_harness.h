@@ -26,17 +26,18 @@ inline QApplication &app() {
     return *instance;
 }
 
-inline tolvar_run_image kernel_run_image() {
+inline tolvar_run_image_in_folder kernel_run_image() {
     static void *kernel = dlopen(KRNLN_FNR, RTLD_NOW | RTLD_LOCAL);
-    return kernel ? reinterpret_cast<tolvar_run_image>(dlsym(kernel, "RunImage")) : nullptr;
+    return kernel ? reinterpret_cast<tolvar_run_image_in_folder>(dlsym(kernel, "RunImageInFolder")) : nullptr;
 }
 
-// Runs the image; the result is RunImage's.
-inline int32_t run_image(const std::vector<uint8_t> &bytes) {
+// Runs the image for a program in `folder` (this executable's folder when
+// empty); the result is RunImageInFolder's.
+inline int32_t run_image(const std::vector<uint8_t> &bytes, const std::string &folder = {}) {
     app();
     auto run = kernel_run_image();
     EXPECT_NE(nullptr, run) << dlerror();
-    return run ? run(bytes.data(), bytes.size()) : -1;
+    return run ? run(bytes.data(), bytes.size(), folder.c_str()) : -1;
 }
 
 inline QString from_gbk(const std::string &gbk) {
@@ -53,7 +54,8 @@ inline QWidget *main_window() {
 // Runs the test image and calls `drive` with the main window once the event
 // loop runs; the window is closed afterwards unless `drive` ended the program.
 inline int32_t run_with_window(const std::function<void(QWidget *)> &drive,
-                               const std::vector<uint8_t> &bytes = test_image_bytes()) {
+                               const std::vector<uint8_t> &bytes = test_image_bytes(),
+                               const std::string &folder = {}) {
     app();
     QTimer::singleShot(0, [drive] {
         QWidget *w = main_window();
@@ -63,12 +65,12 @@ inline int32_t run_with_window(const std::function<void(QWidget *)> &drive,
         drive(w);
         if (QWidget *still = main_window()) still->close();
     });
-    return run_image(bytes);
+    return run_image(bytes, folder);
 }
 
 // Runs `drive` inside the program's event loop, with the main window up.
-inline void in_program(const std::function<void()> &drive) {
-    run_with_window([&](QWidget *) { drive(); });
+inline void in_program(const std::function<void()> &drive, const std::string &folder = {}) {
+    run_with_window([&](QWidget *) { drive(); }, test_image_bytes(), folder);
 }
 
 // The control of the main window with this (UTF-8) name.
