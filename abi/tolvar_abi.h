@@ -146,6 +146,10 @@ static inline void *tolvar_arg_pointer(tolvar_arg arg) {
 /* Support-library commands of slot 0x08 (library index, command). */
 #define TOLVAR_LIB_EAPI 4
 #define TOLVAR_LCMD_OPEN_ADDRESS 0xE0 /* (text): open a web address in the system's browser */
+#define TOLVAR_LIB_INTERNET 5
+#define TOLVAR_LCMD_READ_PAGE 0x1C /* (address text) -> byte set: the body of a plain GET of that
+                                      "http://" address (the scheme may be left out), carrying the
+                                      cookies of the wininet stand-in's store; empty on any failure */
 
 /* Every program routine is called by the kernel with a count and triples.
  * The start routine gets one argument: the tolvar_program's address

@@ -11,6 +11,7 @@
 #include "kernel/control_services.h"
 #include "kernel/control_widgets.h"
 #include "kernel/file_commands.h"
+#include "kernel/internet_library.h"
 #include "kernel/kernel_state.h"
 #include "kernel/values.h"
 
@@ -39,6 +40,7 @@ tolvar_arg library_command(uint32_t library, uint32_t command, int32_t count, co
         open_address(text_arg(args[0]));
         return int_value(1);
     }
+    if (library == TOLVAR_LIB_INTERNET) return internet_command(command, count, args);
     return no_value();
 }
 
