@@ -55,6 +55,23 @@ QWidget *control_widget(const MainWindow &window, uint32_t object) {
     return c ? c->widget : nullptr;
 }
 
+// A list item shows at most this many characters, so a huge item text (a
+// damaged file's line) cannot hold the window while it is laid out; the
+// whole text stays the item's and is what the program reads back.
+constexpr int kShownItemLength = 1024;
+constexpr int kWholeTextRole = Qt::UserRole + 1;
+
+void add_list_item(QListWidget *list, const QString &text, int32_t value) {
+    auto *item = new QListWidgetItem(text.left(kShownItemLength), list);
+    item->setData(Qt::UserRole, value);
+    if (text.size() > kShownItemLength) item->setData(kWholeTextRole, text);
+}
+
+QString item_text(const QListWidgetItem *item) {
+    QVariant whole = item->data(kWholeTextRole);
+    return whole.isValid() ? whole.toString() : item->text();
+}
+
 bool is_window(uint32_t object) { return object == TOLVAR_WINDOW_OBJECT || object == TOLVAR_MAIN_WINDOW; }
 
 // The object id of a control reference argument.
@@ -135,10 +152,7 @@ tolvar_arg control_command(MainWindow *window, uint32_t command, int32_t count, 
             }
             return no_value();
         case TOLVAR_KCMD_LIST_ADD:
-            if (auto *l = qobject_cast<QListWidget *>(w)) {
-                auto *item = new QListWidgetItem(text_arg(arg(1)), l);
-                item->setData(Qt::UserRole, int_arg(arg(2)));
-            }
+            if (auto *l = qobject_cast<QListWidget *>(w)) add_list_item(l, text_arg(arg(1)), int_arg(arg(2)));
             return no_value();
         case TOLVAR_KCMD_LIST_CLEAR:
             if (auto *l = qobject_cast<QListWidget *>(w)) l->clear();
@@ -146,7 +160,7 @@ tolvar_arg control_command(MainWindow *window, uint32_t command, int32_t count, 
         case TOLVAR_KCMD_LIST_ITEM_TEXT: {
             auto *l = qobject_cast<QListWidget *>(w);
             QListWidgetItem *item = l ? l->item(int_arg(arg(1))) : nullptr;
-            return text_value(item ? item->text() : QString());
+            return text_value(item ? item_text(item) : QString());
         }
         case TOLVAR_KCMD_LIST_ITEM_VALUE: {
             auto *l = qobject_cast<QListWidget *>(w);
