@@ -4,7 +4,14 @@
 namespace tolvar::service {
 
 namespace {
-const runtime::ImageContent kContent{"service", {}, {}, {}};
+const runtime::ImageContent kContent{
+    "service",
+    {
+        // Friends and short messages.
+        "friend_list_refresh", "friend_list_load", "sms_counter_update", "sms_send",
+    },
+    {},
+    {}};
 const runtime::ContentRegistration kRegistration(kContent);
 }  // namespace
 

@@ -38,6 +38,12 @@ const std::vector<EventBinding> &event_bindings() {
         {男装牛逼, kEventMain, "shopping_link_12"},
         {韩都旗舰店, kEventMain, "shopping_link_10"},
         {注册帮助, kEventMain, "help_page_open"},
+        // Friends and short messages.
+        {按钮18, kEventMain, "friend_list_refresh"},
+        {选择夹1, TOLVAR_EVENT_PAGE_CHANGED, "friend_list_load"},
+        {编辑框5, kEventMain, "sms_counter_update"},
+        {按钮17, kEventMain, "sms_send"},
+        {发短信, kEventMain, "sms_send"},
     };
     return bindings;
 }

@@ -1,0 +1,48 @@
+#include "service/friend_file.h"
+
+#include "runtime/files.h"
+#include "runtime/runtime.h"
+#include "runtime/window.h"
+#include "service/service_text.h"
+
+namespace tolvar::service {
+
+namespace {
+
+std::string friend_file_path() {
+    std::string directory = take_text(runtime::program_directory());
+    return directory + "/hao.txt";
+}
+
+}  // namespace
+
+std::string read_friend_file() {
+    int32_t file = runtime::open_file(friend_file_path().c_str());
+    std::string text = take_text(runtime::read_text(file));
+    runtime::close_file(file);
+    return text;
+}
+
+bool replace_friend_file(std::string_view content) {
+    void *bytes = runtime::new_bytes(content.data(), static_cast<uint32_t>(content.size()));
+    bool written = runtime::write_file(friend_file_path().c_str(), {bytes});
+    runtime::release(bytes);
+    return written;
+}
+
+std::vector<FriendEntry> friend_file_entries(std::string_view text) {
+    std::vector<FriendEntry> entries;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find("\r\n", at);
+        std::string_view line = text.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
+        at = end == std::string_view::npos ? text.size() : end + 2;
+        size_t comma = line.find(',');
+        if (comma == std::string_view::npos) continue;
+        std::string_view id = line.substr(comma + 1);
+        entries.push_back({std::string(line.substr(0, comma)), text_to_integer(id.substr(0, id.find(',')))});
+    }
+    return entries;
+}
+
+}  // namespace tolvar::service

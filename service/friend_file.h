@@ -1,0 +1,28 @@
+// The friend file "hao.txt" beside the program: one line per friend, the
+// mobile number, ",", the friend id, CR LF.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvar::service {
+
+struct FriendEntry {
+    std::string number;  // the item's text
+    int32_t id = 0;      // the item's value
+};
+
+// The file's whole text (up to a zero byte); empty when it is missing or unreadable.
+std::string read_friend_file();
+// Replaces the file with `content` at once; a write that fails leaves the old file.
+bool replace_friend_file(std::string_view content);
+
+// The entries of a friend file's text, in order: each CR LF-ended line cut at
+// ",", field 1 the number, field 2 the id as a whole number (0 when it is
+// none). A line without a comma, the empty piece after the last CR LF among
+// them, carries no entry.
+std::vector<FriendEntry> friend_file_entries(std::string_view text);
+
+}  // namespace tolvar::service

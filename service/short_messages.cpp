@@ -1,0 +1,58 @@
+// Compiled with -fexec-charset=GBK.
+#include "service/short_messages.h"
+
+#include <string>
+
+#include "runtime/controls.h"
+#include "runtime/deployment.h"
+#include "runtime/runtime.h"
+#include "runtime/text.h"
+#include "runtime/window.h"
+#include "service/login_mark.h"
+#include "service/service_text.h"
+#include "web/form_text.h"
+#include "web/web_access.h"
+
+using namespace tolvar::runtime;
+using namespace tolvar::service;
+
+namespace {
+
+// The counter's own limit, equal to the message box's.
+constexpr int32_t kMessageLimit = 60;
+
+}  // namespace
+
+extern "C" int32_t sms_counter_update(int32_t, const tolvar_arg *) {
+    std::string message = take_text(text_of(编辑框5));
+    int32_t left = kMessageLimit - static_cast<int32_t>(message.size());
+    set_text(标签15, ("还可以输入" + std::to_string(left) + "个字符！！！").c_str());
+    return 0;
+}
+
+extern "C" int32_t sms_send(int32_t, const tolvar_arg *) {
+    if (!logged_in()) {
+        message_box("你还未登录，或者未注册！！");
+        return 0;
+    }
+    int32_t selected = current_item(列表框1);
+    if (selected < 0) {
+        message_box("请选择，给哪个朋友发哦！！");
+        return 0;
+    }
+    std::string message = take_text(text_of(编辑框5));
+    if (message.empty()) {
+        message_box("你还没有写内容哦！！！！");
+        return 0;
+    }
+    std::string number = take_text(list_item_text(列表框1, selected));
+    set_text(编辑框6, number.c_str());
+    int32_t id = list_item_value(列表框1, selected);
+    std::string host = const_text(kServiceHost);
+    std::string address = "http://" + host + "/p.php?class=";
+    std::string form = "action=sendsms&key_id=" + std::to_string(id) + "&url=" + host +
+                       "&tel=" + tolvar::web::form_value(number) + "&msg=" + tolvar::web::form_value(message);
+    std::string reply = bytes_as_text(tolvar::web::网页_访问(address, tolvar::web::kMethodPost, {}, nullptr, form));
+    if (reply.find("成功") != std::string::npos) message_box("发送成功！！！");
+    return 0;
+}
