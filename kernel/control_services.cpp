@@ -61,10 +61,13 @@ QWidget *control_widget(const MainWindow &window, uint32_t object) {
 constexpr int kShownItemLength = 1024;
 constexpr int kWholeTextRole = Qt::UserRole + 1;
 
+// The item is made whole before it joins the list: an item made inside the
+// list costs time in proportion to the list's length.
 void add_list_item(QListWidget *list, const QString &text, int32_t value) {
-    auto *item = new QListWidgetItem(text.left(kShownItemLength), list);
+    auto *item = new QListWidgetItem(text.left(kShownItemLength));
     item->setData(Qt::UserRole, value);
     if (text.size() > kShownItemLength) item->setData(kWholeTextRole, text);
+    list->addItem(item);
 }
 
 QString item_text(const QListWidgetItem *item) {

@@ -80,10 +80,12 @@ private:
     int max_length_;  // 0: unlimited
 };
 
+// Items of one height, as a Windows list box has them, so laying out a long
+// list does not measure every item.
 class ListBox : public QListWidget {
     Q_OBJECT
 public:
-    using QListWidget::QListWidget;
+    explicit ListBox(QWidget *parent) : QListWidget(parent) { setUniformItemSizes(true); }
 };
 
 class PictureBox : public QLabel {

@@ -9,13 +9,15 @@
 
 namespace tolvar::platform {
 
+// One converter each per thread, kept: opening the code page by name costs
+// more than converting a short text. Stateless, so no call sees another's rest.
 inline QString from_gbk(std::string_view gbk) {
-    QStringDecoder decoder("GBK");
+    thread_local QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
     return decoder.decode(QByteArrayView(gbk.data(), static_cast<qsizetype>(gbk.size())));
 }
 
 inline QByteArray to_gbk(const QString &text) {
-    QStringEncoder encoder("GBK");
+    thread_local QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
     return encoder.encode(text);
 }
 
