@@ -21,7 +21,7 @@ inline std::string friend_page(const FriendRows &rows) {
 inline FriendRows numbered_friends(size_t count) {
     FriendRows rows;
     rows.reserve(count);
-    char id[16], number[16];
+    char id[32], number[32];
     for (size_t i = 0; i < count; ++i) {
         std::snprintf(id, sizeof id, "%06zu", 100000 + i % 900000);
         std::snprintf(number, sizeof number, "139%08zu", i);
