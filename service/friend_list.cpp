@@ -81,10 +81,8 @@ extern "C" int32_t friend_list_refresh(int32_t, const tolvar_arg *) {
     std::string address = std::string("http://") + const_text(kServiceHost) + kFriendPagePath;
     std::string page = take_bytes_as_text(read_web_page(address.c_str()));
     // Window messages ran during the fetch: an entry into page ③ may have
-    // listed the file and staged its text meanwhile. Only this page's entries
-    // are listed and saved.
+    // listed the file meanwhile. Only this page's entries are listed.
     list_clear(列表框1);
-    set_text(好友, "");
     if (friend_list_parse(page) > 0) replace_friend_file(take_text(text_of(好友)));
     set_text(好友, "");
     return 0;

@@ -15,6 +15,8 @@
 #include <functional>
 #include <mutex>
 
+#include "abi/win32.h"
+#include "runtime/runtime.h"
 #include "tests/support/kernel_harness.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/process.h"
@@ -94,6 +96,14 @@ private:
         else c.reply("");
     }
 };
+
+// Session cookies live as long as the process does: a test that logs in
+// forgets its cookie before its program ends, so later tests start without one.
+inline void forget_cookie(const char *name) {
+    using SetCookie = BOOL (*)(LPCSTR, LPCSTR, LPCSTR);
+    runtime::dll<SetCookie>(runtime::Dll::InternetSetCookieA)("http://127.0.0.1", name,
+                                                              "x; expires=Thu, 01 Jan 1970 00:00:00 GMT; path=/");
+}
 
 inline void show_page(QWidget *w, int page) { w->findChild<QTabBar *>()->setCurrentIndex(page); }
 inline int current_page(QWidget *w) { return w->findChild<QTabBar *>()->currentIndex(); }

@@ -94,6 +94,7 @@ TEST_F(FriendsEndToEnd, AMemberLogsInListsFriendsSendsMessagesAndSeesTheNumberOn
         show_page(w, 3);
         untrimmed = find<QLineEdit>(w, "编辑框7")->text().toStdString();
         boxes = shown.texts;
+        forget_cookie("PHPSESSID");
     });
     EXPECT_EQ(1, page_after_refusal);
     EXPECT_TRUE(before_login.empty());
