@@ -88,7 +88,7 @@ protected:
     }
 
     FriendRows friends = {{"000123", "13912345678"}, {"654321", "13800001111"}};
-    std::string sms_reply = gbk("<html><p>短信发送成功！</p></html>");
+    std::string sms_reply = gbk("<html><p>短信已成功发出</p></html>");  // "成功" anywhere counts
     std::string chosen;  // 编辑框6 after the send
 };
 
