@@ -36,8 +36,16 @@ const char *converter_name(UINT code_page) {
 // One converter per code page, made once; ICU converters are not thread-safe,
 // so every use holds the lock.
 std::mutex g_lock;
+// Closed when the stand-in is unloaded.
+struct Converters : std::map<UINT, UConverter *> {
+    ~Converters() {
+        for (auto &[page, c] : *this)
+            if (c) ucnv_close(c);
+    }
+};
+
 UConverter *converter(UINT code_page) {
-    static std::map<UINT, UConverter *> converters;
+    static Converters converters;
     const char *name = converter_name(code_page == CP_ACP ? 936 : code_page);
     if (!name) return nullptr;
     auto &c = converters[code_page == CP_ACP ? 936 : code_page];
