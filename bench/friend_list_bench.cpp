@@ -69,6 +69,12 @@ private:
     qint64 longest_ = 0;
 };
 
+// The time an iteration took, per one of its `count` things.
+benchmark::Counter time_each(size_t count) {
+    return benchmark::Counter(static_cast<double>(count),
+                              benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 QTabBar *tabs() { return g_window->findChild<QTabBar *>(); }
 int listed() { return g_window->findChild<QListWidget *>(QString::fromUtf8("列表框1"))->count(); }
 
@@ -87,9 +93,7 @@ void refresh(benchmark::State &state) {
     }
     state.counters["page_bytes"] = static_cast<double>(page_of(friends).size());
     state.counters["longest_stall_ms"] = static_cast<double>(stall);
-    state.counters["per_friend"] = benchmark::Counter(static_cast<double>(friends),
-                                                      benchmark::Counter::kIsIterationInvariantRate |
-                                                          benchmark::Counter::kInvert);
+    state.counters["per_friend"] = time_each(friends);
 }
 BENCHMARK(refresh)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -106,9 +110,7 @@ void enter_friend_page(benchmark::State &state) {
         if (listed() != static_cast<int>(friends)) state.SkipWithError("wrong number of friends listed");
     }
     state.counters["longest_stall_ms"] = static_cast<double>(stall);
-    state.counters["per_friend"] = benchmark::Counter(static_cast<double>(friends),
-                                                      benchmark::Counter::kIsIterationInvariantRate |
-                                                          benchmark::Counter::kInvert);
+    state.counters["per_friend"] = time_each(friends);
 }
 BENCHMARK(enter_friend_page)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -121,9 +123,7 @@ void fill_list(benchmark::State &state) {
         for (int32_t i = 0; i < items; ++i) runtime::list_add(runtime::列表框1, "13900000000", i);
         QCoreApplication::processEvents();
     }
-    state.counters["per_item"] = benchmark::Counter(static_cast<double>(items),
-                                                    benchmark::Counter::kIsIterationInvariantRate |
-                                                        benchmark::Counter::kInvert);
+    state.counters["per_item"] = time_each(static_cast<size_t>(items));
 }
 BENCHMARK(fill_list)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
