@@ -52,6 +52,7 @@ void TabControl::resizeEvent(QResizeEvent *) {
 }
 
 MultiLineEditBox::MultiLineEditBox(int max_length, QWidget *parent) : QPlainTextEdit(parent), max_length_(max_length) {
+    setTabChangesFocus(true);  // Tab moves on, as in a Windows dialog; it types no tab character
     connect(this, &QPlainTextEdit::textChanged, this, &MultiLineEditBox::enforce_max_length);
 }
 
