@@ -32,6 +32,7 @@ std::vector<uint8_t> write_control_options(const ControlOptions &o) {
     }
     for (uint32_t v : {o.max_length, o.multiline, o.border, o.label_style, o.alignment, o.interval}) w.u32(v);
     w.counted(o.picture);
+    w.text(o.accessible_name);
     return std::move(w.bytes());
 }
 
@@ -65,6 +66,7 @@ std::optional<ControlOptions> read_control_options(std::span<const uint8_t> bloc
     for (uint32_t *v : {&o.max_length, &o.multiline, &o.border, &o.label_style, &o.alignment, &o.interval})
         *v = r.u32();
     o.picture = r.counted();
+    o.accessible_name = r.text();
     if (!r.ok() || r.remaining() != 0) return std::nullopt;
     return o;
 }

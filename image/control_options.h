@@ -12,6 +12,8 @@
 //   alignment     u32 (0 left, 1 centre, 2 right)
 //   interval      u32 milliseconds (timer; 0 stopped)
 //   picture       u32 length, then the picture file's bytes
+//   name          zero-ended GBK: what a screen reader calls a control that
+//                 shows no caption of its own (empty: its caption)
 #pragma once
 
 #include <cstdint>
@@ -50,6 +52,7 @@ struct ControlOptions {
     uint32_t alignment = 0;
     uint32_t interval = 0;
     std::vector<uint8_t> picture;
+    std::string accessible_name;
 
     bool operator==(const ControlOptions &) const = default;
 };

@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QFrame>
+#include <QProcess>
 #include <QSignalBlocker>
 #include <QUrl>
 #ifdef TOLVAR_WEBENGINE
@@ -52,6 +53,7 @@ void TabControl::resizeEvent(QResizeEvent *) {
 }
 
 MultiLineEditBox::MultiLineEditBox(int max_length, QWidget *parent) : QPlainTextEdit(parent), max_length_(max_length) {
+    setTabChangesFocus(true);  // Tab moves on, as in a Windows dialog; it types no tab character
     connect(this, &QPlainTextEdit::textChanged, this, &MultiLineEditBox::enforce_max_length);
 }
 
@@ -104,7 +106,7 @@ public:
     using QWebEnginePage::QWebEnginePage;
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool main_frame) override {
         if (type == NavigationTypeLinkClicked) {
-            QDesktopServices::openUrl(url);
+            open_address(url.toString(QUrl::FullyEncoded));
             return false;
         }
         return QWebEnginePage::acceptNavigationRequest(url, type, main_frame);
@@ -120,7 +122,11 @@ void HtmlView::show_address(const QString &a) {
 }
 #else
 HtmlView::HtmlView(QWidget *parent) : QTextBrowser(parent) {
-    setOpenExternalLinks(true);
+    // A followed link goes to the system's browser; the view itself stays on its page.
+    setOpenLinks(false);
+    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl &link) {
+        open_address(source().resolved(link).toString(QUrl::FullyEncoded));
+    });
     setFrameStyle(QFrame::NoFrame);
 }
 
@@ -137,9 +143,15 @@ void HtmlView::show_address(const QString &a) {
 }
 #endif
 
+// Through the desktop's services; where the platform has none (a bare or
+// offscreen session), through xdg-open directly. Either way the address is one
+// argument of a program started without a shell, so no character in it is
+// ever interpreted.
 void open_address(const QString &address) {
     QUrl url = address_url(address);
-    if (url.isValid()) QDesktopServices::openUrl(url);
+    if (!url.isValid()) return;
+    if (QDesktopServices::openUrl(url)) return;
+    QProcess::startDetached("xdg-open", {url.toString(QUrl::FullyEncoded)});
 }
 
 }  // namespace tolvar::kernel

@@ -9,6 +9,7 @@
 
 #include "image/control_options.h"
 #include "kernel/control_widgets.h"
+#include "kernel/reading_order.h"
 #include "platform/qt_gbk.h"
 #include "abi/tolvar_abi.h"
 
@@ -82,6 +83,9 @@ MainWindow::MainWindow(const image::Form &form, std::function<void(uint32_t)> ru
         controls_[record.id] = {record.type_id, widget};
         bind_events(record, widget);
     }
+    std::unordered_set<QWidget *> widgets;
+    for (const auto &[id, c] : controls_) widgets.insert(c.widget);
+    set_reading_order(client, widgets);
     build_menus();
 }
 
@@ -170,6 +174,7 @@ QWidget *MainWindow::make_widget(const image::FormObject &record, QWidget *paren
     apply_colors(w, record.type_id, options);
     apply_border(w, options.border);
     if (options.font) w->setFont(font_of(*options.font));
+    if (!options.accessible_name.empty()) w->setAccessibleName(from_gbk(options.accessible_name));
     if (!(record.flags & image::kFlagFocusable)) w->setFocusPolicy(Qt::NoFocus);
     w->setEnabled(!(record.flags & image::kFlagDisabled));
     w->setVisible(record.type_id == TOLVAR_TYPE_ID_TAB || (record.flags & image::kFlagVisible));

@@ -48,12 +48,10 @@ enum MenuItem : uint32_t {
 inline constexpr uint32_t kControlCount = 控件之后 - kFirstControlId;
 inline constexpr uint32_t kMenuItemCount = 菜单项之后 - kFirstMenuItemId;
 
-// Names as GBK texts in a GBK-compiled source, UTF-8 elsewhere.
-inline constexpr const char *kControlNames[] = {
-#define TOLVAR_NAME(name) #name,
-    TOLVAR_CONTROLS(TOLVAR_NAME)
-};
-inline constexpr const char *kMenuItemNames[] = {TOLVAR_MENU_ITEMS(TOLVAR_NAME)};
-#undef TOLVAR_NAME
+// The names as GBK texts, in id order. Defined once, in a GBK-compiled
+// source: a name written in a header would be UTF-8 wherever the header is
+// compiled without the GBK setting.
+extern const char *const kControlNames[kControlCount];
+extern const char *const kMenuItemNames[kMenuItemCount];
 
 }  // namespace tolvar::runtime

@@ -58,6 +58,7 @@ ControlOptions stored_options(const ui::Options &o) {
     out.border = o.border;
     out.label_style = o.label_style;
     out.alignment = o.alignment;
+    out.accessible_name = o.accessible_name;
     return out;
 }
 

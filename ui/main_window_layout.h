@@ -33,6 +33,7 @@ struct Options {
     uint32_t border = 0;       // 0 none, 1 sunken, 5 thin
     uint32_t label_style = 0;  // 5: thin sunken frame
     uint32_t alignment = 0;    // 0 left, 1 centre, 2 right
+    const char *accessible_name = "";  // for a control without a caption: the label or group beside it
 };
 
 enum class Kind : uint32_t {

@@ -57,7 +57,7 @@ TEST(KernelRun, ShowsTheWindowFromTheFormAndEndsThroughTheCleanUp) {
 TEST(KernelRun, TheWindowCarriesTheStoredIcon) {
     auto settings = test::loopback_settings();
     settings.icon = [] {
-        QFile f(TOLVAR_SOURCE_DIR "/assets/tolvar.ico");
+        QFile f(TOLVAR_ICON_FILE);
         f.open(QIODevice::ReadOnly);
         QByteArray b = f.readAll();
         return std::vector<uint8_t>(b.begin(), b.end());

@@ -1,0 +1,101 @@
+// What a screen reader meets: every control in the window's accessibility
+// tree with a role and a name, and a keyboard focus that moves through each
+// page in reading order.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTest>
+#include <iostream>
+#include <map>
+#include <set>
+
+#include "runtime/controls.h"
+#include "tests/support/kernel_harness.h"
+
+using namespace tolvar;
+using namespace tolvar::test;
+
+namespace {
+
+// Every object name of the form's controls.
+std::set<QString> control_names() {
+    std::set<QString> names;
+    for (const char *name : runtime::kControlNames) names.insert(from_gbk(name));
+    return names;
+}
+
+// Walks the tree from the window, collecting each control's role and name.
+void walk(QAccessibleInterface *node, const std::set<QString> &controls,
+          std::map<QString, std::pair<QAccessible::Role, QString>> &found, int depth = 0) {
+    if (!node || depth > 40) return;
+    QObject *object = node->object();
+    if (object && controls.count(object->objectName()))
+        found.emplace(object->objectName(), std::make_pair(node->role(), node->text(QAccessible::Name)));
+    for (int i = 0; i < node->childCount(); ++i) walk(node->child(i), controls, found, depth + 1);
+}
+
+TEST(Accessibility, EveryShownControlHasARoleAndANameInTheTree) {
+    run_with_window([](QWidget *w) {
+        auto controls = control_names();
+        std::map<QString, std::pair<QAccessible::Role, QString>> found;
+        for (int page = 0; page < 4; ++page) {
+            w->findChild<QTabBar *>()->setCurrentIndex(page);
+            walk(QAccessible::queryAccessibleInterface(w), controls, found);
+        }
+        // Never shown: the timer, the hidden hyperlink box and the friend store.
+        for (const char *hidden : {"时钟1", "超级链接框1", "好友"}) controls.erase(QString::fromUtf8(hidden));
+        for (const QString &name : controls) {
+            auto it = found.find(name);
+            if (it == found.end()) {
+                ADD_FAILURE() << name.toStdString() << " is not in the accessibility tree";
+                continue;
+            }
+            std::cout << name.toStdString() << "\trole " << it->second.first << "\t" << it->second.second.toStdString()
+                      << "\n";
+            // Labels may be empty until the program fills them; every other control needs a name.
+            if (!name.startsWith(QString::fromUtf8("标签"))) {
+                EXPECT_FALSE(it->second.second.trimmed().isEmpty()) << name.toStdString() << " has no name";
+            }
+        }
+        auto name_of = [&](const char *control) { return found[QString::fromUtf8(control)].second; };
+        EXPECT_EQ(QString::fromUtf8("验证码"), name_of("编辑框1"));
+        EXPECT_EQ(QString::fromUtf8("好友列表"), name_of("列表框1"));
+        EXPECT_EQ(QString::fromUtf8("登录"), name_of("按钮1"));
+        EXPECT_EQ(QAccessible::EditableText, found[QString::fromUtf8("编辑框2")].first);
+    });
+}
+
+// The controls that Tab reaches on the current page, from `first`, in order.
+std::vector<std::string> tab_chain(QWidget *w, const char *first, size_t count) {
+    std::vector<std::string> out;
+    QWidget *at = find(w, first);
+    at->setFocus();
+    for (size_t i = 0; i < count; ++i) {
+        out.push_back(QApplication::focusWidget()->objectName().toStdString());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    return out;
+}
+
+TEST(Accessibility, TabMovesThroughEachPageInReadingOrder) {
+    run_with_window([](QWidget *w) {
+        auto *tabs = w->findChild<QTabBar *>();
+        tabs->setCurrentIndex(0);
+        EXPECT_EQ((std::vector<std::string>{"编辑框3", "按钮16", "编辑框4", "按钮15"}), tab_chain(w, "编辑框3", 4));
+        tabs->setCurrentIndex(1);
+        // The login block (with the captcha box over its frame), the status block, then the dial pad.
+        EXPECT_EQ((std::vector<std::string>{"编辑框2", "编辑框1", "按钮1", "拨打电话", "按钮3", "按钮4", "按钮5"}),
+                  tab_chain(w, "编辑框2", 7));
+        // The message column (the friend's number box is disabled), then the list column;
+        // Tab leaves the multi-line box instead of typing a tab into it.
+        tabs->setCurrentIndex(2);
+        EXPECT_EQ((std::vector<std::string>{"编辑框5", "按钮17", "列表框1", "按钮18"}), tab_chain(w, "编辑框5", 4));
+        EXPECT_EQ(QString(), find<QPlainTextEdit>(w, "编辑框5")->toPlainText());
+        tabs->setCurrentIndex(3);
+        EXPECT_EQ((std::vector<std::string>{"编辑框8", "按钮19"}), tab_chain(w, "编辑框8", 2));
+    });
+}
+
+}  // namespace
