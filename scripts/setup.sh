@@ -12,4 +12,5 @@ $SUDO apt-get install -y --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   clang libclang-rt-14-dev \
   fonts-wqy-microhei xvfb xauth imagemagick \
-  python3 nodejs x11-utils opencc
+  python3 nodejs x11-utils opencc \
+  libcpp-httplib-dev libsqlite3-dev libgd-dev

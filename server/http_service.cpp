@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <sys/socket.h>
+
 #include <chrono>
 
 #include "server/routes.h"
@@ -9,6 +11,17 @@
 #include "server/shapes.h"
 
 namespace tolvar::server {
+
+// The library listens with a queue of 5 waiting connections; a burst of
+// clients beyond that would wait a second for their connection to be retried.
+// Listening again on the bound socket lengthens the queue.
+class ListeningServer : public httplib::Server {
+public:
+    void lengthen_queue() {
+        int fd = svr_sock_;
+        if (fd >= 0) ::listen(fd, 1024);
+    }
+};
 
 static ServiceRequest service_request(const httplib::Request &req, const std::string &body) {
     ServiceRequest request;
@@ -62,7 +75,7 @@ static httplib::Server::HandlerResponse check_body_length(const httplib::Request
     return httplib::Server::HandlerResponse::Handled;
 }
 
-HttpService::HttpService(ServiceContext ctx) : ctx_(std::move(ctx)), server_(std::make_unique<httplib::Server>()) {
+HttpService::HttpService(ServiceContext ctx) : ctx_(std::move(ctx)), server_(std::make_unique<ListeningServer>()) {
     httplib::Server &s = *server_;
     s.new_task_queue = [] { return new httplib::ThreadPool(request_threads); };
     s.set_payload_max_length(largest_body);
@@ -115,8 +128,13 @@ HttpService::HttpService(ServiceContext ctx) : ctx_(std::move(ctx)), server_(std
 HttpService::~HttpService() = default;
 
 int HttpService::bind(const ListenAddress &address) {
-    if (address.port == 0) return server_->bind_to_any_port(address.host);
-    return server_->bind_to_port(address.host, address.port) ? address.port : -1;
+    int port = -1;
+    if (address.port == 0)
+        port = server_->bind_to_any_port(address.host);
+    else if (server_->bind_to_port(address.host, address.port))
+        port = address.port;
+    if (port >= 0) server_->lengthen_queue();
+    return port;
 }
 
 bool HttpService::run() { return server_->listen_after_bind(); }

@@ -7,11 +7,9 @@
 #include "server/options.h"
 #include "server/request.h"
 
-namespace httplib {
-class Server;
-}
-
 namespace tolvar::server {
+
+class ListeningServer;
 
 inline constexpr size_t largest_body = 64 * 1024;
 inline constexpr int request_threads = 32;
@@ -33,7 +31,7 @@ public:
 
 private:
     ServiceContext ctx_;
-    std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<ListeningServer> server_;
 };
 
 }  // namespace tolvar::server
