@@ -12,7 +12,7 @@ bool client_sees_call_placed(const RawReply &r) { return r.body.size() > 100 && 
 
 }  // namespace
 
-TEST(Calls, APlacedCallIsRecordedChargedLoggedAndAnsweredWithAReplyOfTheRightLength) {
+TEST(ServiceCalls, APlacedCallIsRecordedChargedLoggedAndAnsweredWithAReplyOfTheRightLength) {
     TestService service;
     ClientSession client = member(service, "13900000001");
     RawReply r = client.call("13700000000", "10.1.2.3");
@@ -24,7 +24,7 @@ TEST(Calls, APlacedCallIsRecordedChargedLoggedAndAnsweredWithAReplyOfTheRightLen
     EXPECT_EQ("29", client.balance().body);
 }
 
-TEST(Calls, NoLoginNoMinutesOrAMalformedNumberGetAShortReplyAndNoRecord) {
+TEST(ServiceCalls, NoLoginNoMinutesOrAMalformedNumberGetAShortReplyAndNoRecord) {
     TestService service;
     ClientSession stranger(service);
     stranger.get("/verifycode.php");
@@ -44,7 +44,7 @@ TEST(Calls, NoLoginNoMinutesOrAMalformedNumberGetAShortReplyAndNoRecord) {
     EXPECT_EQ("0", client.balance().body);
 }
 
-TEST(Calls, TheEchoPageHoldsTheCallersAddressBetweenH2Marks) {
+TEST(ServiceCalls, TheEchoPageHoldsTheCallersAddressBetweenH2Marks) {
     TestService service;
     ClientSession client(service);
     std::string page = client.get("/ip.php").body;

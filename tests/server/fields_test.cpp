@@ -13,7 +13,7 @@
 
 using namespace tolvar::server;
 
-TEST(Fields, OnlyPercentEscapesAreDecodedAndGbkBytesPassUntouched) {
+TEST(ServiceFields, OnlyPercentEscapesAreDecodedAndGbkBytesPassUntouched) {
     auto fields = parse_fields("msg=A%26B%25%2b%3D+c&tel=1&flag&&empty=&msg=second&gbk=\xc4\xe3\xba\xc3");
     ASSERT_TRUE(fields);
     EXPECT_EQ("A&B%+=+c", *field(*fields, "msg"));  // the first of two
@@ -24,13 +24,13 @@ TEST(Fields, OnlyPercentEscapesAreDecodedAndGbkBytesPassUntouched) {
     for (const char *broken : {"a=%", "a=%4", "a=%zz", "a%=1", "a=1&b=%G0"}) EXPECT_FALSE(parse_fields(broken)) << broken;
 }
 
-TEST(Fields, TheSessionCookieIsFoundAmongOthers) {
+TEST(ServiceFields, TheSessionCookieIsFoundAmongOthers) {
     EXPECT_EQ("abc", cookie_value("x=1; sid=abc; y=2", "sid"));
     EXPECT_EQ("abc", cookie_value("sid=abc", "sid"));
     EXPECT_EQ("", cookie_value("xsid=abc; sidx=1", "sid"));
 }
 
-TEST(Fields, CalendarWeeksTurnOnMondayAtMidnightLocalTime) {
+TEST(ServiceFields, CalendarWeeksTurnOnMondayAtMidnightLocalTime) {
     const char *old = std::getenv("TZ");
     std::string saved = old ? old : "";
     setenv("TZ", "Asia/Shanghai", 1);
@@ -44,13 +44,13 @@ TEST(Fields, CalendarWeeksTurnOnMondayAtMidnightLocalTime) {
     tzset();
 }
 
-TEST(Fields, GbkConversionUsesTheWindowsTable) {
+TEST(ServiceFields, GbkConversionUsesTheWindowsTable) {
     EXPECT_EQ("\xb3\xc9\xb9\xa6", gbk_from_utf8("成功"));
     EXPECT_EQ("\xa1\xaa", gbk_from_utf8("—"));  // where code page 936 puts the dash
     EXPECT_EQ("没有登陆", utf8_from_gbk("\xc3\xbb\xd3\xd0\xb5\xc7\xc2\xbd"));
 }
 
-TEST(Fields, OptionsDefaultToLoopbackAndTheUsersDataFolder) {
+TEST(ServiceFields, OptionsDefaultToLoopbackAndTheUsersDataFolder) {
     setenv("XDG_DATA_HOME", "/data", 1);
     ParsedOptions defaults = parse_options({});
     ASSERT_TRUE(defaults.options);

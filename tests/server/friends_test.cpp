@@ -26,7 +26,7 @@ std::string id_of(TestService &s, const std::string &number) {
 
 }  // namespace
 
-TEST(Friends, ReferredMembersAndAddedOnesAreListedAndNobodyElse) {
+TEST(ServiceFriends, ReferredMembersAndAddedOnesAreListedAndNobodyElse) {
     TestService service;
     ClientSession owner = member(service, "13900000001");
     ClientSession(service).register_number("13900000002", "13900000001");

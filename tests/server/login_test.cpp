@@ -25,7 +25,7 @@ void expect_failed_login(const RawReply &r) {
 
 }  // namespace
 
-TEST(Login, CaptchaIsA58By28PngBoundToAnHttpOnlySessionCookie) {
+TEST(ServiceLogin, CaptchaIsA58By28PngBoundToAnHttpOnlySessionCookie) {
     TestService service;
     ClientSession client(service);
     RawReply picture = client.get("/verifycode.php");
@@ -46,7 +46,7 @@ TEST(Login, CaptchaIsA58By28PngBoundToAnHttpOnlySessionCookie) {
     EXPECT_NE("sid=0123456789abcdef0123456789abcdef", client.cookie);
 }
 
-TEST(Login, TheSessionsCaptchaCodeLogsInAndTheReplyLeadsToTheMemberPage) {
+TEST(ServiceLogin, TheSessionsCaptchaCodeLogsInAndTheReplyLeadsToTheMemberPage) {
     TestService service;
     ClientSession client(service);
     ASSERT_TRUE(client.register_number("13900000001"));
@@ -62,7 +62,7 @@ TEST(Login, TheSessionsCaptchaCodeLogsInAndTheReplyLeadsToTheMemberPage) {
     EXPECT_TRUE(contains(other.balance().body, gbk_not_logged_in));
 }
 
-TEST(Login, ACaptchaCodeServesOneAttemptOnly) {
+TEST(ServiceLogin, ACaptchaCodeServesOneAttemptOnly) {
     TestService service;
     ClientSession client(service);
     ASSERT_TRUE(client.register_number("13900000001"));
@@ -78,7 +78,7 @@ TEST(Login, ACaptchaCodeServesOneAttemptOnly) {
     expect_failed_login(client.submit_login("13900000001", code));  // reused after a success
 }
 
-TEST(Login, RefusedWithoutSessionUnregisteredWrongPasswordOrStaleCaptcha) {
+TEST(ServiceLogin, RefusedWithoutSessionUnregisteredWrongPasswordOrStaleCaptcha) {
     TestService service;
     ClientSession client(service);
     ASSERT_TRUE(client.register_number("13900000001"));

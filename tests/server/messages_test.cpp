@@ -19,7 +19,7 @@ struct TwoFriends {
 
 }  // namespace
 
-TEST(Messages, AMessageToAFriendIsStoredAsTheBytesThatArrived) {
+TEST(ServiceMessages, AMessageToAFriendIsStoredAsTheBytesThatArrived) {
     TwoFriends f;
     // "你好, A&B 100% =+" in GBK, percent-encoded by the client where it must be.
     const std::string text = "\xc4\xe3\xba\xc3, A&B 100% =+\r\nbye";
@@ -36,7 +36,7 @@ TEST(Messages, AMessageToAFriendIsStoredAsTheBytesThatArrived) {
     EXPECT_EQ("A&B", f.last_stored());
 }
 
-TEST(Messages, RefusedToNonFriendsMismatchedIdsStrangersAndEmptyOrMalformedTexts) {
+TEST(ServiceMessages, RefusedToNonFriendsMismatchedIdsStrangersAndEmptyOrMalformedTexts) {
     TwoFriends f;
     ClientSession outsider = member(f.service, "13900000003");  // referred by 13800000000, no friend of anyone here
     std::string outsider_id = f.service.query_text("SELECT id FROM members WHERE number = '13900000003'");

@@ -10,7 +10,7 @@
 
 using namespace tolvar::test;
 
-TEST(Minutes, BalanceIsTheMinutesAsDigitsOnlyOrNotLoggedIn) {
+TEST(ServiceMinutes, BalanceIsTheMinutesAsDigitsOnlyOrNotLoggedIn) {
     TestService service;
     ClientSession client = member(service, "13900000001");
     EXPECT_EQ("30", client.balance().body);
@@ -20,7 +20,7 @@ TEST(Minutes, BalanceIsTheMinutesAsDigitsOnlyOrNotLoggedIn) {
     EXPECT_TRUE(contains(stranger.balance().body, gbk_not_logged_in));
 }
 
-TEST(Minutes, TheMemberPageHoldsOneFreshTokenBehindTheClaimMark) {
+TEST(ServiceMinutes, TheMemberPageHoldsOneFreshTokenBehindTheClaimMark) {
     TestService service;
     ClientSession client = member(service, "13900000001");
     std::string page = client.get("/p.php").body;
@@ -37,7 +37,7 @@ TEST(Minutes, TheMemberPageHoldsOneFreshTokenBehindTheClaimMark) {
     EXPECT_FALSE(contains(refused, "giving&hash="));
 }
 
-TEST(Minutes, FifteenMinutesOncePerCalendarWeek) {
+TEST(ServiceMinutes, FifteenMinutesOncePerCalendarWeek) {
     TestService service;
     ClientSession client = member(service, "13900000001");
     RawReply granted = client.claim(client.claim_token());
@@ -54,7 +54,7 @@ TEST(Minutes, FifteenMinutesOncePerCalendarWeek) {
     EXPECT_EQ("60", client.balance().body);
 }
 
-TEST(Minutes, ReusedMadeUpForeignExpiredOrLoggedOutTokensGetAnEmptyReply) {
+TEST(ServiceMinutes, ReusedMadeUpForeignExpiredOrLoggedOutTokensGetAnEmptyReply) {
     TestService service;
     ClientSession client = member(service, "13900000001");
     ClientSession other = member(service, "13900000002");
@@ -83,7 +83,7 @@ TEST(Minutes, ReusedMadeUpForeignExpiredOrLoggedOutTokensGetAnEmptyReply) {
     EXPECT_EQ("45", client.balance().body);
 }
 
-TEST(Minutes, ATokenClaimedByManyRequestsAtOnceCountsOnce) {
+TEST(ServiceMinutes, ATokenClaimedByManyRequestsAtOnceCountsOnce) {
     TestService service;
     ClientSession client = member(service, "13900000001");
     std::string token = client.claim_token();

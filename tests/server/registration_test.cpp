@@ -7,7 +7,7 @@
 
 using namespace tolvar::test;
 
-TEST(Registration, VoiceCodeFromTheLogMakesAMemberAndTheReplyIsExactlySix) {
+TEST(ServiceRegistration, VoiceCodeFromTheLogMakesAMemberAndTheReplyIsExactlySix) {
     TestService service;
     ClientSession client(service);
     RawReply asked = client.ask_voice_code("13900000001");
@@ -28,7 +28,7 @@ TEST(Registration, VoiceCodeFromTheLogMakesAMemberAndTheReplyIsExactlySix) {
     EXPECT_NE("6", client.confirm("13900000001", code).body);
 }
 
-TEST(Registration, FiveWrongCodesVoidTheCodeSoTheSixthAttemptFailsEvenWhenRight) {
+TEST(ServiceRegistration, FiveWrongCodesVoidTheCodeSoTheSixthAttemptFailsEvenWhenRight) {
     TestService service;
     ClientSession client(service);
     client.ask_voice_code("13900000002");
@@ -51,7 +51,7 @@ TEST(Registration, FiveWrongCodesVoidTheCodeSoTheSixthAttemptFailsEvenWhenRight)
     EXPECT_EQ("6", client.confirm("13900000003", code).body);
 }
 
-TEST(Registration, ACodeIsGoodForTenMinutes) {
+TEST(ServiceRegistration, ACodeIsGoodForTenMinutes) {
     TestService service;
     ClientSession client(service);
     client.ask_voice_code("13900000004");
@@ -64,7 +64,7 @@ TEST(Registration, ACodeIsGoodForTenMinutes) {
     EXPECT_NE("6", client.confirm("13900000005", code5).body);
 }
 
-TEST(Registration, MalformedNumbersAndCodesAreRefusedWithoutRinging) {
+TEST(ServiceRegistration, MalformedNumbersAndCodesAreRefusedWithoutRinging) {
     TestService service;
     ClientSession client(service);
     for (const char *number : {"", "1390000000", "139000000011", "23900000001", "1390000000a"}) {
@@ -78,7 +78,7 @@ TEST(Registration, MalformedNumbersAndCodesAreRefusedWithoutRinging) {
     EXPECT_EQ(0u, service.count_logged("voice code for "));
 }
 
-TEST(Registration, PhonesAreRungAtMostThreeTimesPerNumberAndTwentyPerAddress) {
+TEST(ServiceRegistration, PhonesAreRungAtMostThreeTimesPerNumberAndTwentyPerAddress) {
     using namespace tolvar::server;
     TestService service;
     ClientSession client(service);

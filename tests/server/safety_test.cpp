@@ -19,7 +19,7 @@ void expect_judged_a_failure(const std::string &body) {
 
 }  // namespace
 
-TEST(Safety, EveryFailurePageFailsEveryTestTheClientMakes) {
+TEST(ServiceSafety, EveryFailurePageFailsEveryTestTheClientMakes) {
     using namespace tolvar::server::pages;
     for (const std::string *page :
          {&voice_code_sent(), &voice_code_refused(), &voice_code_limited(), &registration_failed(), &login_failed(),
@@ -33,7 +33,7 @@ TEST(Safety, EveryFailurePageFailsEveryTestTheClientMakes) {
     EXPECT_TRUE(contains(login_succeeded(), "p.php"));
 }
 
-TEST(Safety, BodiesOverSixtyFourKilobytesOrWithoutALengthAreRefusedAndTheServiceGoesOn) {
+TEST(ServiceSafety, BodiesOverSixtyFourKilobytesOrWithoutALengthAreRefusedAndTheServiceGoesOn) {
     TestService service;
     std::string host = service.host();
     std::string big = "action=balance&url=x&ip=" + std::string(64 * 1024, '1');
@@ -61,7 +61,7 @@ TEST(Safety, BodiesOverSixtyFourKilobytesOrWithoutALengthAreRefusedAndTheService
     EXPECT_TRUE(contains(exact.body, gbk_not_logged_in));
 }
 
-TEST(Safety, GarbageUnknownPagesAndMalformedFieldsGetShortGbkPages) {
+TEST(ServiceSafety, GarbageUnknownPagesAndMalformedFieldsGetShortGbkPages) {
     TestService service;
     std::string host = service.host();
     RawReply garbage = round_trip(service.port(), "\x01\x02 nonsense\r\n\r\n");
