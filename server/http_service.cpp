@@ -84,6 +84,12 @@ HttpService::HttpService(ServiceContext ctx) : ctx_(std::move(ctx)), server_(std
     s.set_keep_alive_timeout(2);
     s.set_keep_alive_max_count(100);
     s.set_pre_routing_handler(check_body_length);
+    // SO_REUSEADDR only: the library would also set SO_REUSEPORT, which lets a
+    // second service (perhaps on another database) share the port unnoticed.
+    s.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
 
     auto respond = [this](const httplib::Request &req, const std::string &body, httplib::Response &res) {
         ServiceRequest request = service_request(req, body);

@@ -88,10 +88,24 @@ TEST(ServiceProgram, AdminCommandsListAndAddOnTheDatabase) {
     EXPECT_TRUE(contains(members.out, "100001\t13900000002\t30\t-\t"));
 }
 
-TEST(ServiceProgram, TheDefaultDatabaseLivesUnderTheUsersDataFolder) {
+TEST(ServiceProgram, TheDefaultDatabaseLivesUnderTheUsersDataFolderAndABusyPortIsRefused) {
     ScratchDir dir;
     ProcessResult r = run_process({TOLVAR_SERVICE, "members"}, {{"XDG_DATA_HOME", dir.path().string()}});
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "tolvar-service" / "tolvar.db"));
     EXPECT_EQ(2, run_process({TOLVAR_SERVICE, "--listen", "nowhere"}).status);
+
+    // A port in use is refused, not shared with the service already on it.
+    TestService running;
+    ProcessResult second = run_process(
+        {TOLVAR_SERVICE, "--listen", running.host(), "--db", (dir.path() / "2.db").string()}, {}, [](pid_t pid) {
+            for (int i = 0; i < 200; ++i) {
+                std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+                if (stat.empty() || stat.find(") Z") != std::string::npos) return;  // it has exited
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            kill(pid, SIGTERM);  // still serving: it shared the port
+        });
+    EXPECT_EQ(1, second.status);
+    EXPECT_TRUE(contains(second.err, "cannot listen on " + running.host())) << second.err;
 }
