@@ -13,4 +13,5 @@ $SUDO apt-get install -y --no-install-recommends \
   clang libclang-rt-14-dev \
   fonts-wqy-microhei xvfb xauth imagemagick \
   python3 nodejs x11-utils opencc \
-  librsvg2-bin desktop-file-utils
+  librsvg2-bin desktop-file-utils \
+  libcpp-httplib-dev libsqlite3-dev libgd-dev

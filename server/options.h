@@ -1,0 +1,46 @@
+// The command line of tolvar-service: where it listens, which database it
+// uses, how much it logs, and the admin command when one is given.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvar::server {
+
+inline constexpr const char *default_listen_host = "127.0.0.1";
+inline constexpr int default_listen_port = 8086;
+
+struct ListenAddress {
+    std::string host;
+    int port = 0;
+};
+
+struct Options {
+    ListenAddress listen{default_listen_host, default_listen_port};
+    std::string database_path;
+    std::string log_path;               // empty: the console only
+    bool verbose = false;
+    bool help = false;
+    std::vector<std::string> command;   // admin command words; empty: serve
+};
+
+struct ParsedOptions {
+    std::optional<Options> options;
+    std::string error;  // set when options is empty
+};
+
+// "ADDRESS:PORT" or "[IPv6]:PORT"; port 0 lets the system choose.
+std::optional<ListenAddress> parse_listen_address(std::string_view text);
+
+// $XDG_DATA_HOME/tolvar-service/tolvar.db, else ~/.local/share/tolvar-service/tolvar.db.
+std::string default_database_path(const char *xdg_data_home, const char *home);
+
+// Reads the arguments after the program name; the environment gives the
+// default database path.
+ParsedOptions parse_options(const std::vector<std::string> &arguments);
+
+std::string usage_text();
+
+}  // namespace tolvar::server

@@ -1,0 +1,50 @@
+// One request as the endpoint handlers see it, and what they answer: plain
+// data, apart from the HTTP library.
+#pragma once
+
+#include <string>
+
+#include "server/database.h"
+#include "server/form.h"
+#include "server/log.h"
+#include "server/service_time.h"
+
+namespace tolvar::server {
+
+struct ServiceRequest {
+    std::string method;          // "GET" or "POST"
+    std::string path;            // "/url.php"
+    Fields query;                // from the address's query
+    Fields form;                 // from a POST body
+    bool fields_ok = true;       // false when the query or the body was malformed
+    std::string session_token;   // the session cookie, or empty
+    std::string remote_address;  // the peer's IP address
+};
+
+struct Reply {
+    std::string body;  // GBK bytes (or the PNG of a captcha)
+    std::string content_type = "text/html; charset=gb2312";
+    std::string session_cookie;  // set as the session cookie when not empty
+};
+
+inline Reply page_reply(const std::string &body) {
+    Reply reply;
+    reply.body = body;
+    return reply;
+}
+
+// What every handler works with: the database, the log, the time.
+struct ServiceContext {
+    Database &database;
+    Log &log;
+    Clock now;
+};
+
+// The field's value, or empty text when the field is missing.
+inline const std::string &value_of(const Fields &fields, std::string_view name) {
+    static const std::string empty;
+    const std::string *v = field(fields, name);
+    return v ? *v : empty;
+}
+
+}  // namespace tolvar::server
