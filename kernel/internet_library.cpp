@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <type_traits>
 #include <vector>
 
 #include "abi/win32.h"
