@@ -48,10 +48,9 @@ bool parses(const QString &sheet) {
     return parser.parse(&parsed);
 }
 
-bool &skin_attached() {
-    static bool attached = false;
-    return attached;
-}
+// The kernel may unload the stand-in between runs: whether the application's
+// sheet is a skin is kept on the application itself.
+constexpr const char *kSkinProperty = "tolvar_skin";
 
 }  // namespace
 
@@ -62,10 +61,10 @@ STANDIN_EXPORT int SkinH_AttachRes(const void *bytes, int count, LPCSTR, int, in
     QString sheet = skin_text(bytes, count);
     if (parses(sheet)) {
         app->setStyleSheet(sheet);
-        skin_attached() = true;
+        app->setProperty(kSkinProperty, true);
         return 1;
     }
-    if (skin_attached()) app->setStyleSheet(QString());
-    skin_attached() = false;
+    if (app->property(kSkinProperty).toBool()) app->setStyleSheet(QString());
+    app->setProperty(kSkinProperty, false);
     return 0;
 }
