@@ -41,6 +41,7 @@ inline std::string referrer_number() {
 class MessageBoxes {
 public:
     MessageBoxes() {
+        app();  // the timer needs the application's event loop
         timer_.setInterval(10);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {

@@ -3,6 +3,7 @@
 // single-line boxes.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -61,6 +62,17 @@ TEST_P(Look, ADisabledButtonIsNotDrawnInTheEnabledTextColour) {
         // Enabled, it draws its text as 按钮1 does.
         minutes->setEnabled(true);
         EXPECT_GT(dark_pixels(minutes), 20);
+    });
+}
+
+TEST_P(Look, AControlOfItsOwnColourIsGreyedWhenDisabled) {
+    run([](QWidget *w) {
+        w->findChild<QTabBar *>()->setCurrentIndex(1);
+        auto *status = find<QLabel>(w, "标签1");  // blue text
+        QPalette p = status->palette();
+        EXPECT_EQ(QColor(Qt::blue), p.color(QPalette::Active, QPalette::WindowText));
+        EXPECT_EQ(QColor(Qt::blue), p.color(QPalette::Inactive, QPalette::WindowText));
+        EXPECT_NE(QColor(Qt::blue), p.color(QPalette::Disabled, QPalette::WindowText));
     });
 }
 

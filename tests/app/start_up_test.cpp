@@ -11,6 +11,7 @@
 #include <QTextBrowser>
 
 #include "runtime/controls.h"
+#include "runtime/deployment.h"
 #include "runtime/runtime.h"
 #include "runtime/window.h"
 #include "tests/app/app_support.h"
@@ -58,9 +59,14 @@ std::vector<SettingsCase> settings_cases() {
 
 TEST(StartUp, WithoutASettingsFileTheCopyIsUnbranded) {
     ScratchDir folder;
-    StartUp seen = run_in(folder.path());
+    bool own_copy = false;
+    StartUp seen = run_in(folder.path(), [&](QWidget *) {
+        // The program's own heap text, which the clean-up may release, not the constant.
+        own_copy = runtime::globals().referrer_number != runtime::const_text(runtime::kDefaultNumber);
+    });
     EXPECT_EQ(kDefaultTitle, seen.title);
     EXPECT_EQ(kDefaultNumber, seen.referrer);
+    EXPECT_TRUE(own_copy);
     EXPECT_EQ(nullptr, runtime::globals().referrer_number);  // released by the clean-up
     EXPECT_FALSE(fs::exists(folder.path() / "connig.ini"));
 }
