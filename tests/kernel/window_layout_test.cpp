@@ -17,6 +17,7 @@
 #include "image/form_format.h"
 #include "image/image_reader.h"
 #include "tests/support/kernel_harness.h"
+#include "tests/support/process.h"
 
 using namespace tolvar;
 using namespace tolvar::test;
@@ -100,6 +101,7 @@ Derived derive(QWidget *w) {
 TEST(WindowLayout, EveryControlRecordIsReDerivedFromItsWidget) {
     image::Form form = stored_form();
     int checked = 0;
+    ScratchDir folder;  // no skin beside the program: the colours are the layout's
     run_with_window([&](QWidget *window) {
         for (const auto &record : form.objects) {
             if (record.id == TOLVAR_WINDOW_OBJECT || record.is_menu_item()) continue;
@@ -162,7 +164,7 @@ TEST(WindowLayout, EveryControlRecordIsReDerivedFromItsWidget) {
             EXPECT_EQ(record.children, children);
             ++checked;
         }
-    });
+    }, test_image_bytes(), folder.path().string());
     EXPECT_EQ(60, checked);
 }
 
