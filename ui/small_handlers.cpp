@@ -19,7 +19,8 @@ void dial_digit(const char *digit) {
 }
 
 // Empties the box that received the focus, every time it does. 编辑框3's
-// focus also writes the advertising pages, so its routine is the start-up's.
+// focus also writes the advertising pages: its routine is the start-up's
+// (hint_clear_and_ad_pages).
 void hint_clear(uint32_t box) { set_text(box, ""); }
 
 // Link n of the menu (counted from 1), handed to the system's browser.
