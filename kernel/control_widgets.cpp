@@ -10,6 +10,8 @@
 #include <QWebEnginePage>
 #endif
 
+#include "kernel/page_encoding.h"
+
 namespace tolvar::kernel {
 
 namespace {
@@ -111,6 +113,21 @@ public:
         }
         return QWebEnginePage::acceptNavigationRequest(url, type, main_frame);
     }
+    // A link with a target (a page's base target "_blank") asks for a window
+    // of its own: a page that hands its first address to the system's browser
+    // and goes.
+    QWebEnginePage *createWindow(WebWindowType) override { return new NewWindowLink(this); }
+
+private:
+    class NewWindowLink : public QWebEnginePage {
+    public:
+        using QWebEnginePage::QWebEnginePage;
+        bool acceptNavigationRequest(const QUrl &url, NavigationType, bool) override {
+            open_address(url.toString(QUrl::FullyEncoded));
+            deleteLater();
+            return false;
+        }
+    };
 };
 }  // namespace
 
@@ -128,6 +145,12 @@ HtmlView::HtmlView(QWidget *parent) : QTextBrowser(parent) {
         open_address(source().resolved(link).toString(QUrl::FullyEncoded));
     });
     setFrameStyle(QFrame::NoFrame);
+}
+
+QVariant HtmlView::loadResource(int type, const QUrl &name) {
+    QVariant resource = QTextBrowser::loadResource(type, name);
+    if (type != QTextDocument::HtmlResource || resource.userType() != QMetaType::QByteArray) return resource;
+    return decoded_page(resource.toByteArray());
 }
 
 void HtmlView::show_address(const QString &a) {

@@ -125,6 +125,12 @@ public:
     explicit HtmlView(QWidget *parent);
     void show_address(const QString &address);
     QString address;
+#ifndef TOLVAR_WEBENGINE
+
+protected:
+    // A page's bytes decoded by its own charset declaration.
+    QVariant loadResource(int type, const QUrl &name) override;
+#endif
 };
 
 // Opens an address in the system's handler (never through a shell).

@@ -33,14 +33,31 @@ QFont font_of(const image::LogFont &f) {
 
 QString caption_of(const std::string &gbk) { return from_gbk(gbk).replace("\r\n", "\n"); }
 
-// Text colour: the role each kind draws its text with. Set on every control, so
-// a group box's coloured caption does not colour what lies inside it.
+// An explicit colour is the enabled look only: the active and inactive groups.
+// The disabled group keeps the platform's greyed colour.
+void set_enabled_color(QPalette &p, QPalette::ColorRole role, const QColor &color) {
+    p.setColor(QPalette::Active, role, color);
+    p.setColor(QPalette::Inactive, role, color);
+}
+
+// Text colour: the roles each kind draws its text with. A default colour is
+// the platform's, in every group (disabled included); it is set on the control
+// all the same, so a group box's coloured caption does not colour what lies
+// inside it.
 void apply_colors(QWidget *w, uint32_t type, const image::ControlOptions &o) {
     QPalette p = w->palette();
-    QColor text = o.text_color == image::kDefaultColor ? QColor(Qt::black) : color_of(o.text_color);
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) p.setColor(role, text);
+    const QPalette platform = QApplication::palette(w);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        if (o.text_color != image::kDefaultColor) {
+            set_enabled_color(p, role, color_of(o.text_color));
+            p.setColor(QPalette::Disabled, role, platform.color(QPalette::Disabled, role));
+        } else {
+            for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+                p.setColor(group, role, platform.color(group, role));
+        }
+    }
     if (o.back_color != image::kDefaultColor) {
-        p.setColor(type == TOLVAR_TYPE_ID_LABEL ? QPalette::Window : QPalette::Base, color_of(o.back_color));
+        set_enabled_color(p, type == TOLVAR_TYPE_ID_LABEL ? QPalette::Window : QPalette::Base, color_of(o.back_color));
         w->setAutoFillBackground(true);
     }
     w->setPalette(p);
@@ -50,6 +67,9 @@ void apply_border(QWidget *w, uint32_t border) {
     if (auto *line = qobject_cast<QLineEdit *>(w)) {
         if (border == 0) line->setFrame(false);
         else if (border == 5) line->setStyleSheet("QLineEdit { border: 1px solid #7a7a7a; background: white; }");
+    } else if (qobject_cast<QPlainTextEdit *>(w) && border == 1) {
+        // The style's own edit frame, all four edges drawn, as a single-line box has it.
+        static_cast<QFrame *>(w)->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     } else if (auto *frame = qobject_cast<QFrame *>(w)) {
         if (border == 5) frame->setFrameStyle(QFrame::Box | QFrame::Plain);
         else if (border == 1) frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);

@@ -16,11 +16,12 @@ enum class ConstantKind {
     setting,        // a deployment setting of the build, named by `text`
     empty_array,    // the empty-array block: u32 1, u32 0
     routine_table,  // the routines' addresses, in the order of `routines`
+    bytes,          // a byte set (u32 1, u32 length, then the bytes of `text`)
 };
 
 struct Constant {
     ConstantKind kind;
-    std::string_view text = {};
+    std::string_view text = {};  // the text, the setting's name or the bytes
     std::vector<std::string_view> routines = {};
 };
 

@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
   g++ cmake ninja-build pkg-config \
-  qt6-base-dev libgl-dev \
+  qt6-base-dev qt6-base-private-dev libgl-dev \
   libcurl4-openssl-dev libicu-dev libpcre2-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   clang libclang-rt-14-dev \

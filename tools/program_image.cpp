@@ -70,6 +70,15 @@ public:
         }
         return at;
     }
+    // A byte set, 4-aligned as the kernel's blocks are: u32 1, u32 length, the bytes.
+    uint32_t byte_set(std::string_view bytes) {
+        w_.align(4);
+        uint32_t at = static_cast<uint32_t>(w_.size());
+        w_.u32(1);
+        w_.u32(static_cast<uint32_t>(bytes.size()));
+        w_.raw(bytes);
+        return at;
+    }
     uint32_t empty_array() const { return empty_array_; }
     Section section() {
         return Section{kConstName, kConstFlags, static_cast<uint32_t>(w_.size()), true, std::move(w_.bytes()),
@@ -114,6 +123,7 @@ uint32_t write_constant(ConstData &consts, const runtime::Constant &c, const Pro
         case runtime::ConstantKind::text: return consts.text(std::string(c.text));
         case runtime::ConstantKind::setting: return consts.text(settings.named(c.text));
         case runtime::ConstantKind::empty_array: return consts.empty_array();
+        case runtime::ConstantKind::bytes: return consts.byte_set(c.text);
         case runtime::ConstantKind::routine_table: {
             std::vector<uint32_t> records;
             for (std::string_view routine : c.routines) records.push_back(record(routine));

@@ -9,7 +9,8 @@ const std::vector<EventBinding> &event_bindings() {
     constexpr int32_t kEventMain = TOLVAR_EVENT_MAIN, kEventFocus = TOLVAR_EVENT_FOCUS;
     constexpr int32_t kEventRightButton = TOLVAR_EVENT_RIGHT_BUTTON;
     static const std::vector<EventBinding> bindings = {
-        {编辑框3, kEventFocus, "hint_clear_edit3"},
+        {TOLVAR_WINDOW_OBJECT, kEventMain, "main_window_start_up"},
+        {编辑框3, kEventFocus, "hint_clear_and_ad_pages"},
         {编辑框4, kEventFocus, "hint_clear_edit4"},
         {按钮3, kEventMain, "dial_digit_1"},
         {按钮4, kEventMain, "dial_digit_2"},
@@ -22,6 +23,8 @@ const std::vector<EventBinding> &event_bindings() {
         {按钮11, kEventMain, "dial_digit_9"},
         {按钮13, kEventMain, "dial_digit_0"},
         {按钮12, kEventMain, "dial_clear"},
+        {编辑框2, kEventFocus, "ad_page_writer"},
+        {按钮19, kEventMain, "special_edition_make"},
         {列表框1, kEventRightButton, "friend_menu_popup"},
         {退出, kEventMain, "exit_command"},
         {商城购物, kEventMain, "shopping_link_1"},

@@ -18,7 +18,9 @@ void dial_digit(const char *digit) {
     set_focus(拨打电话);
 }
 
-// Empties the box that received the focus, every time it does.
+// Empties the box that received the focus, every time it does. 编辑框3's
+// focus also writes the advertising pages: its routine is the start-up's
+// (hint_clear_and_ad_pages).
 void hint_clear(uint32_t box) { set_text(box, ""); }
 
 // Link n of the menu (counted from 1), handed to the system's browser.
@@ -42,7 +44,6 @@ TOLVAR_HANDLER(dial_digit_9) { dial_digit("9"); return 0; }
 // The focus stays where it is.
 TOLVAR_HANDLER(dial_clear) { set_text(拨打电话, ""); return 0; }
 
-TOLVAR_HANDLER(hint_clear_edit3) { hint_clear(编辑框3); return 0; }
 TOLVAR_HANDLER(hint_clear_edit4) { hint_clear(编辑框4); return 0; }
 
 // Opens whether or not an item is selected; the selection is left alone.

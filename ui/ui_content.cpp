@@ -34,8 +34,8 @@ std::vector<const Constant *> constants() {
 const runtime::ImageContent kContent{
     "ui",
     {"dial_digit_0", "dial_digit_1", "dial_digit_2", "dial_digit_3", "dial_digit_4", "dial_digit_5",
-     "dial_digit_6", "dial_digit_7", "dial_digit_8", "dial_digit_9", "dial_clear", "hint_clear_edit3",
-     "hint_clear_edit4", "friend_menu_popup", "exit_command", "help_page_open", "shopping_link_1",
+     "dial_digit_6", "dial_digit_7", "dial_digit_8", "dial_digit_9", "dial_clear", "hint_clear_edit4",
+     "friend_menu_popup", "exit_command", "help_page_open", "shopping_link_1",
      "shopping_link_2", "shopping_link_3", "shopping_link_4", "shopping_link_5", "shopping_link_6",
      "shopping_link_7", "shopping_link_8", "shopping_link_9", "shopping_link_10", "shopping_link_11",
      "shopping_link_12"},

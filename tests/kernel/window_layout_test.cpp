@@ -17,6 +17,7 @@
 #include "image/form_format.h"
 #include "image/image_reader.h"
 #include "tests/support/kernel_harness.h"
+#include "tests/support/process.h"
 
 using namespace tolvar;
 using namespace tolvar::test;
@@ -76,21 +77,21 @@ Derived derive(QWidget *w) {
         d.text = l->text();
         d.max_length = l->maxLength() == 32767 ? 0 : l->maxLength();
         d.alignment = l->alignment() & Qt::AlignHorizontal_Mask;
-        d.color = colorref(l->palette().color(QPalette::Text));
+        d.color = colorref(l->palette().color(QPalette::Active, QPalette::Text));
     } else if (auto *e = qobject_cast<QPlainTextEdit *>(w)) {
         d.text = e->toPlainText();
         d.multiline = true;
         d.max_length = e->property("maxLength").isValid() ? e->property("maxLength").toInt() : 0;
-        d.color = colorref(e->palette().color(QPalette::Text));
+        d.color = colorref(e->palette().color(QPalette::Active, QPalette::Text));
     } else if (auto *l = qobject_cast<QLabel *>(w)) {
         d.text = l->text();
-        d.color = colorref(l->palette().color(QPalette::WindowText));
+        d.color = colorref(l->palette().color(QPalette::Active, QPalette::WindowText));
     } else if (auto *b = qobject_cast<QAbstractButton *>(w)) {
         d.text = b->text();
-        d.color = colorref(b->palette().color(QPalette::ButtonText));
+        d.color = colorref(b->palette().color(QPalette::Active, QPalette::ButtonText));
     } else if (auto *g = qobject_cast<QGroupBox *>(w)) {
         d.text = g->title();
-        d.color = colorref(g->palette().color(QPalette::WindowText));
+        d.color = colorref(g->palette().color(QPalette::Active, QPalette::WindowText));
     }
     if (auto *bar = w->findChild<QTabBar *>(QString(), Qt::FindDirectChildrenOnly))
         for (int i = 0; i < bar->count(); ++i) d.pages << bar->tabText(i);
@@ -100,6 +101,7 @@ Derived derive(QWidget *w) {
 TEST(WindowLayout, EveryControlRecordIsReDerivedFromItsWidget) {
     image::Form form = stored_form();
     int checked = 0;
+    ScratchDir folder;  // no skin beside the program: the colours are the layout's
     run_with_window([&](QWidget *window) {
         for (const auto &record : form.objects) {
             if (record.id == TOLVAR_WINDOW_OBJECT || record.is_menu_item()) continue;
@@ -162,7 +164,7 @@ TEST(WindowLayout, EveryControlRecordIsReDerivedFromItsWidget) {
             EXPECT_EQ(record.children, children);
             ++checked;
         }
-    });
+    }, test_image_bytes(), folder.path().string());
     EXPECT_EQ(60, checked);
 }
 
