@@ -7,8 +7,10 @@
 #include <QPixmap>
 #include <QTextCursor>
 
+#include "kernel/busy_cursor.h"
 #include "kernel/control_widgets.h"
 #include "kernel/kernel_state.h"
+#include "kernel/pictures.h"
 #include "kernel/values.h"
 
 namespace tolvar::kernel {
@@ -95,8 +97,8 @@ void set_control_property(MainWindow &window, uint32_t object, uint32_t property
         case TOLVAR_PROP_PICTURE:
             if (auto *p = qobject_cast<PictureBox *>(w)) {
                 QByteArray bytes = bytes_arg(value);
-                QPixmap pixmap;
-                if (!bytes.isEmpty() && pixmap.loadFromData(bytes)) p->setPixmap(pixmap);
+                QImage picture = bounded_picture(bytes);
+                if (!picture.isNull()) p->setPixmap(QPixmap::fromImage(picture));
                 else p->clear();
                 p->setProperty("tolvar_picture", bytes);
             }
@@ -122,6 +124,7 @@ tolvar_arg control_command(MainWindow *window, uint32_t command, int32_t count, 
         case TOLVAR_KCMD_MESSAGE_BOX: {
             QMessageBox box(QMessageBox::NoIcon, window ? window->windowTitle() : QString(), text_arg(arg(0)),
                             QMessageBox::Ok, window);
+            NormalCursorScope normal_cursor;
             box.exec();
             return int_value(1);
         }

@@ -4,7 +4,16 @@
 namespace tolvar::service {
 
 namespace {
-const runtime::ImageContent kContent{"service", {}, {}, {}};
+const runtime::ImageContent kContent{
+    "service",
+    {
+        // Registration, login and captcha, free calls, minutes.
+        "voice_code_request", "registration_confirm", "network_watchdog", "captcha_refresh", "login_submit",
+        "free_call_button", "friend_call", "minutes_button", "weekly_claim_menu",
+    },
+    {},
+    {},
+};
 const runtime::ContentRegistration kRegistration(kContent);
 }  // namespace
 
