@@ -21,6 +21,10 @@ namespace {
 QString shown(const QString &text) { return QString(text).replace("\r\n", "\n"); }
 QString stored(const QString &text) { return QString(text).replace("\n", "\r\n"); }
 
+// A label, a line or two on screen, keeps at most this many characters: a
+// whole page put into a caption would take seconds to lay out.
+constexpr qsizetype kMaxLabelText = 4096;
+
 QString text_of(QWidget *w) {
     if (auto *e = qobject_cast<QLineEdit *>(w)) return e->text();
     if (auto *e = qobject_cast<QPlainTextEdit *>(w)) return stored(e->toPlainText());
@@ -33,7 +37,7 @@ QString text_of(QWidget *w) {
 void set_text_of(QWidget *w, const QString &text) {
     if (auto *e = qobject_cast<QLineEdit *>(w)) e->setText(text);
     else if (auto *e = qobject_cast<QPlainTextEdit *>(w)) e->setPlainText(shown(text));
-    else if (auto *l = qobject_cast<QLabel *>(w)) l->setText(shown(text));
+    else if (auto *l = qobject_cast<QLabel *>(w)) l->setText(shown(text.left(kMaxLabelText)));
     else if (auto *b = qobject_cast<QAbstractButton *>(w)) b->setText(text);
     else if (auto *g = qobject_cast<QGroupBox *>(w)) g->setTitle(text);
 }
