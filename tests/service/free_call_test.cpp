@@ -36,16 +36,19 @@ TEST_F(ServiceTest, EachCallLooksUpTheAddressFirstAndIsJudgedByReplyLength) {
         for (int i = 0; i < 4; ++i) click(w, "按钮14");
         type_into(w, "拨打电话", "");
         click(w, "按钮14");
-        EXPECT_EQ((std::vector<std::string>{kFailed, kPlaced, kPlaced, kFailed, kFailed}), boxes.texts);
+        type_into(w, "拨打电话", "A&B");
+        click(w, "按钮14");
+        EXPECT_EQ((std::vector<std::string>{kFailed, kPlaced, kPlaced, kFailed, kFailed, kFailed}), boxes.texts);
     });
     auto requests = service.requests();
-    ASSERT_EQ(10u, requests.size());
+    ASSERT_EQ(12u, requests.size());
     EXPECT_EQ(get_bytes(service.host(), "/ip.php"), requests[0].raw);
     EXPECT_EQ(post_bytes(service.host(), "/url.php",
                          "action=sendfreecall&tel=13912345678&url=" + service.host() + "&ip=203.0.113.7"),
               requests[1].raw);
-    for (size_t i = 2; i < 10; i += 2) EXPECT_EQ("/ip.php", target_of(requests[i]));
+    for (size_t i = 2; i < 12; i += 2) EXPECT_EQ("/ip.php", target_of(requests[i]));
     EXPECT_EQ("action=sendfreecall&tel=&url=" + service.host() + "&ip=203.0.113.7", requests[9].body);
+    EXPECT_EQ("action=sendfreecall&tel=A%26B&url=" + service.host() + "&ip=203.0.113.7", requests[11].body);
 }
 
 TEST_F(ServiceTest, TheCallCarriesWhateverTheEchoPageHoldsBetweenItsFirstMarkers) {
