@@ -142,8 +142,15 @@ static inline void *tolvar_arg_pointer(tolvar_arg arg) {
                                         leaves the file as it was */
 #define TOLVAR_KCMD_DELETE_FILE 23   /* (path) -> logical */
 /* 24 to 31: more files; 32 to 47: the window's busy state and pictures; 48 to 63: lists and pages. */
+/* The busy cursor over the window from a begin to its end; pairs nest. A
+ * message box shown meanwhile has the normal cursor. */
+#define TOLVAR_KCMD_BUSY_BEGIN 32 /* () */
+#define TOLVAR_KCMD_BUSY_END 33   /* () */
 
 /* Support-library commands of slot 0x08 (library index, command). */
+#define TOLVAR_LIB_IMG_CONVERTER 2
+#define TOLVAR_LCMD_TO_BMP 4 /* (byte set) -> byte set: the PNG, GIF, JPEG or BMP picture in it as a BMP;
+                                empty when it holds none of them, or one too large to be a picture of the window */
 #define TOLVAR_LIB_EAPI 4
 #define TOLVAR_LCMD_OPEN_ADDRESS 0xE0 /* (text): open a web address in the system's browser */
 #define TOLVAR_LIB_INTERNET 5

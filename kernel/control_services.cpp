@@ -7,8 +7,10 @@
 #include <QPixmap>
 #include <QTextCursor>
 
+#include "kernel/busy_cursor.h"
 #include "kernel/control_widgets.h"
 #include "kernel/kernel_state.h"
+#include "kernel/pictures.h"
 #include "kernel/values.h"
 
 namespace tolvar::kernel {
@@ -18,6 +20,10 @@ namespace {
 // Windows keeps line breaks of multi-line texts as CR LF; Qt shows LF.
 QString shown(const QString &text) { return QString(text).replace("\r\n", "\n"); }
 QString stored(const QString &text) { return QString(text).replace("\n", "\r\n"); }
+
+// A label, a line or two on screen, keeps at most this many characters: a
+// whole page put into a caption would take seconds to lay out.
+constexpr qsizetype kMaxLabelText = 4096;
 
 QString text_of(QWidget *w) {
     if (auto *e = qobject_cast<QLineEdit *>(w)) return e->text();
@@ -31,7 +37,7 @@ QString text_of(QWidget *w) {
 void set_text_of(QWidget *w, const QString &text) {
     if (auto *e = qobject_cast<QLineEdit *>(w)) e->setText(text);
     else if (auto *e = qobject_cast<QPlainTextEdit *>(w)) e->setPlainText(shown(text));
-    else if (auto *l = qobject_cast<QLabel *>(w)) l->setText(shown(text));
+    else if (auto *l = qobject_cast<QLabel *>(w)) l->setText(shown(text.left(kMaxLabelText)));
     else if (auto *b = qobject_cast<QAbstractButton *>(w)) b->setText(text);
     else if (auto *g = qobject_cast<QGroupBox *>(w)) g->setTitle(text);
 }
@@ -115,8 +121,8 @@ void set_control_property(MainWindow &window, uint32_t object, uint32_t property
         case TOLVAR_PROP_PICTURE:
             if (auto *p = qobject_cast<PictureBox *>(w)) {
                 QByteArray bytes = bytes_arg(value);
-                QPixmap pixmap;
-                if (!bytes.isEmpty() && pixmap.loadFromData(bytes)) p->setPixmap(pixmap);
+                QImage picture = bounded_picture(bytes);
+                if (!picture.isNull()) p->setPixmap(QPixmap::fromImage(picture));
                 else p->clear();
                 p->setProperty("tolvar_picture", bytes);
             }
@@ -142,6 +148,7 @@ tolvar_arg control_command(MainWindow *window, uint32_t command, int32_t count, 
         case TOLVAR_KCMD_MESSAGE_BOX: {
             QMessageBox box(QMessageBox::NoIcon, window ? window->windowTitle() : QString(), text_arg(arg(0)),
                             QMessageBox::Ok, window);
+            NormalCursorScope normal_cursor;
             box.exec();
             return int_value(1);
         }

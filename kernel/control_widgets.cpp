@@ -84,6 +84,7 @@ void HyperlinkBox::open() const {
 
 TimerControl::TimerControl(QWidget *parent) : QWidget(parent) {
     timer.setParent(this);
+    timer.setTimerType(Qt::PreciseTimer);  // a coarse timer may fire 5% early
     hide();
 }
 

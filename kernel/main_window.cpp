@@ -127,6 +127,7 @@ namespace {
 
 QWidget *make_label(const image::ControlOptions &options, const QString &text, QWidget *parent) {
     auto *label = new Label(text, parent);
+    label->setTextFormat(Qt::PlainText);  // a caption is shown as it is, never as markup
     label->setWordWrap(true);
     label->setAlignment(alignment_of(options.alignment) | Qt::AlignVCenter);
     if (options.label_style == 5) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);

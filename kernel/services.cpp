@@ -8,11 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "kernel/busy_cursor.h"
 #include "kernel/control_services.h"
 #include "kernel/control_widgets.h"
 #include "kernel/file_commands.h"
 #include "kernel/internet_library.h"
 #include "kernel/kernel_state.h"
+#include "kernel/pictures.h"
 #include "kernel/values.h"
 
 namespace tolvar::kernel {
@@ -41,6 +43,8 @@ tolvar_arg library_command(uint32_t library, uint32_t command, int32_t count, co
         return int_value(1);
     }
     if (library == TOLVAR_LIB_INTERNET) return internet_command(command, count, args);
+    if (library == TOLVAR_LIB_IMG_CONVERTER && command == TOLVAR_LCMD_TO_BMP)
+        return bytes_value(picture_as_bmp(count >= 1 ? bytes_arg(args[0]) : QByteArray()));
     return no_value();
 }
 
@@ -48,6 +52,12 @@ tolvar_arg kernel_command(uint32_t command, int32_t count, const tolvar_arg *arg
     switch (command) {
         case TOLVAR_KCMD_PROCESS_EVENTS:
             QCoreApplication::processEvents(QEventLoop::AllEvents);
+            return no_value();
+        case TOLVAR_KCMD_BUSY_BEGIN:
+            busy_begin();
+            return no_value();
+        case TOLVAR_KCMD_BUSY_END:
+            busy_end();
             return no_value();
         case TOLVAR_KCMD_ROUTINE_ADDRESS: {
             tolvar_routine r = count >= 1 ? state().program->routine_at(value64(args[0])) : nullptr;

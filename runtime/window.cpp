@@ -57,6 +57,11 @@ void set_picture(uint32_t picture_box, const void *byte_set) {
     services().set_property(TOLVAR_MAIN_WINDOW, picture_box, TOLVAR_PROP_PICTURE, -1, bytes_arg(byte_set));
 }
 
+void *picture_as_bmp(const void *byte_set) {
+    tolvar_arg arg = bytes_arg(byte_set);
+    return owned_bytes(services().library_command(TOLVAR_LIB_IMG_CONVERTER, TOLVAR_LCMD_TO_BMP, 1, &arg));
+}
+
 int32_t current_page(uint32_t tab_control) { return property_int(tab_control, TOLVAR_PROP_PAGE); }
 void set_current_page(uint32_t tab_control, int32_t page) { set_property_int(tab_control, TOLVAR_PROP_PAGE, page); }
 int32_t current_item(uint32_t list_box) { return property_int(list_box, TOLVAR_PROP_CURRENT_ITEM); }
@@ -94,5 +99,8 @@ void open_in_browser(const char *address) {
     tolvar_arg arg = text_arg(address);
     services().library_command(TOLVAR_LIB_EAPI, TOLVAR_LCMD_OPEN_ADDRESS, 1, &arg);
 }
+
+BusyCursor::BusyCursor() { command(TOLVAR_KCMD_BUSY_BEGIN, {}); }
+BusyCursor::~BusyCursor() { command(TOLVAR_KCMD_BUSY_END, {}); }
 
 }  // namespace tolvar::runtime

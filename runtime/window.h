@@ -18,6 +18,9 @@ char *address_of(uint32_t control);
 // A new heap byte set: the picture a picture box shows (its file's bytes).
 void *picture_of(uint32_t picture_box);
 void set_picture(uint32_t picture_box, const void *byte_set);
+// A new heap byte set: the picture in `byte_set` as a BMP, through the image
+// format converter library; empty when it holds no picture that library reads.
+void *picture_as_bmp(const void *byte_set);
 int32_t current_page(uint32_t tab_control);
 void set_current_page(uint32_t tab_control, int32_t page);
 int32_t current_item(uint32_t list_box);  // -1: none
@@ -37,5 +40,14 @@ void destroy_window();
 char *program_directory();
 // Hands a web address to the system's browser and returns at once.
 void open_in_browser(const char *address);
+
+// The busy cursor over the window while an object of this lives; they nest.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
 
 }  // namespace tolvar::runtime

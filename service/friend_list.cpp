@@ -3,12 +3,12 @@
 
 #include "regex/regex_object.h"
 #include "runtime/controls.h"
-#include "runtime/deployment.h"
 #include "runtime/internet.h"
 #include "runtime/runtime.h"
 #include "runtime/window.h"
+#include "service/exchange.h"
 #include "service/friend_file.h"
-#include "service/login_mark.h"
+#include "service/login.h"
 #include "service/service_text.h"
 
 using namespace tolvar::runtime;
@@ -78,7 +78,7 @@ using namespace tolvar::service;
 extern "C" int32_t friend_list_refresh(int32_t, const tolvar_arg *) {
     set_text(标签19, "");
     list_clear(列表框1);
-    std::string address = std::string("http://") + const_text(kServiceHost) + kFriendPagePath;
+    std::string address = service_address(kFriendPagePath);
     std::string page = take_bytes_as_text(read_web_page(address.c_str()));
     // Window messages ran during the fetch: an entry into page ③ may have
     // listed the file meanwhile. Only this page's entries are listed.

@@ -4,14 +4,13 @@
 #include <string>
 
 #include "runtime/controls.h"
-#include "runtime/deployment.h"
 #include "runtime/runtime.h"
 #include "runtime/text.h"
 #include "runtime/window.h"
-#include "service/login_mark.h"
+#include "service/exchange.h"
+#include "service/login.h"
 #include "service/service_text.h"
 #include "web/form_text.h"
-#include "web/web_access.h"
 
 using namespace tolvar::runtime;
 using namespace tolvar::service;
@@ -48,11 +47,9 @@ extern "C" int32_t sms_send(int32_t, const tolvar_arg *) {
     std::string number = take_text(list_item_text(列表框1, selected));
     set_text(编辑框6, number.c_str());
     int32_t id = list_item_value(列表框1, selected);
-    std::string host = const_text(kServiceHost);
-    std::string address = "http://" + host + "/p.php?class=";
-    std::string form = "action=sendsms&key_id=" + std::to_string(id) + "&url=" + host +
+    std::string form = "action=sendsms&key_id=" + std::to_string(id) + "&url=" + service_host() +
                        "&tel=" + tolvar::web::form_value(number) + "&msg=" + tolvar::web::form_value(message);
-    std::string reply = bytes_as_text(tolvar::web::网页_访问(address, tolvar::web::kMethodPost, {}, nullptr, form));
+    std::string reply = bytes_as_text(post_form(service_address("/p.php?class="), form));
     if (reply.find("成功") != std::string::npos) message_box("发送成功！！！");
     return 0;
 }

@@ -41,6 +41,16 @@ const std::vector<EventBinding> &event_bindings() {
         {男装牛逼, kEventMain, "shopping_link_12"},
         {韩都旗舰店, kEventMain, "shopping_link_10"},
         {注册帮助, kEventMain, "help_page_open"},
+        // Registration, login and captcha, free calls, minutes.
+        {按钮16, kEventMain, "voice_code_request"},
+        {按钮15, kEventMain, "registration_confirm"},
+        {时钟1, kEventMain, "network_watchdog"},
+        {编辑框1, kEventFocus, "captcha_refresh"},
+        {按钮1, kEventMain, "login_submit"},
+        {按钮14, kEventMain, "free_call_button"},
+        {按钮2, kEventMain, "minutes_button"},
+        {领取15分钟, kEventMain, "weekly_claim_menu"},
+        {打电话, kEventMain, "friend_call"},
         // Friends and short messages.
         {按钮18, kEventMain, "friend_list_refresh"},
         {选择夹1, TOLVAR_EVENT_PAGE_CHANGED, "friend_list_load"},

@@ -3,6 +3,7 @@
 
 #include "abi/win32.h"
 #include "runtime/runtime.h"
+#include "runtime/window.h"
 #include "web/encoding.h"
 #include "web/text_ops.h"
 #include "web/url.h"
@@ -134,6 +135,7 @@ Bytes 网页_访问(std::string &address, int32_t 访问方式, const std::strin
     Bytes body;
     std::string block;
     {
+        runtime::BusyCursor busy;
         Handles h;  // closed when this block ends: request, connection, internet handle
         if (trim_blanks(proxy).empty())
             h.internet = dll<InternetOpenAFn>(Dll::InternetOpenA)(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
