@@ -45,7 +45,7 @@ int main(int argc, char **argv) {
             find<QLineEdit>(w, "编辑框8")->setText(QString::fromUtf8(argv[4]));
             find<QPushButton>(w, "按钮19")->click();
         });
-        for (const QString &text : boxes.texts) std::printf("message: %s\n", text.toUtf8().constData());
+        for (const std::string &text : boxes.texts) std::printf("message: %s\n", text.c_str());
         return 0;
     }
     return 2;

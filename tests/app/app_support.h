@@ -1,18 +1,14 @@
 // What the start-up and special-edition tests share: GBK texts, the window's
-// titles, a recorder that closes message boxes, and a program run in a folder.
+// titles and messages, and a program run in a folder.
 #pragma once
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QMessageBox>
-#include <QStringEncoder>
-#include <QTimer>
 #include <filesystem>
 #include <string>
 
 #include "runtime/globals.h"
 #include "tests/support/kernel_harness.h"
 #include "tests/support/process.h"
+#include "tests/support/window_driving.h"
 
 namespace tolvar::test {
 
@@ -20,42 +16,15 @@ namespace tolvar::test {
 inline const QString kDefaultTitle =
     QString::fromUtf8("Tolvar V 1.5版 每周领取15分钟  无限发短信 ★限★：接听免费的用户使用！！！");
 inline const QString kEditionPrefix = QString::fromUtf8("Tolvar V 1.5版 每周领取15分钟  无限发短信 ★注★：");
-inline const QString kNotLoggedIn = QString::fromUtf8("你还未登录，或者未注册！！");
-inline const QString kEditionMade =
-    QString::fromUtf8("专版程序！！制作完成！！请将本目录下所有程序压缩打包！发给您的好朋友！");
+inline const std::string kNotLoggedIn = "你还未登录，或者未注册！！";
+inline const std::string kEditionMade = "专版程序！！制作完成！！请将本目录下所有程序压缩打包！发给您的好朋友！";
 // The default number of the test image (loopback_settings()).
 inline const std::string kDefaultNumber = "13900000000";
-
-inline std::string gbk(const char *utf8) {
-    QStringEncoder encoder("GBK");
-    QByteArray bytes = encoder.encode(QString::fromUtf8(utf8));
-    return bytes.toStdString();
-}
 
 inline std::string referrer_number() {
     const char *r = runtime::globals().referrer_number;
     return r ? std::string(r) : std::string("(none)");
 }
-
-// Closes every message box the program shows, recording its text.
-class MessageBoxes {
-public:
-    MessageBoxes() {
-        app();  // the timer needs the application's event loop
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        timer_.start();
-    }
-    QStringList texts;
-
-private:
-    QTimer timer_;
-};
 
 // What a run of the program in a folder leaves to look at.
 struct StartUp {

@@ -30,7 +30,7 @@ TEST(SpecialEdition, NobodyLoggedInTouchesNoFile) {
     write_file(folder.path() / "connig.ini", "13911111111\r\nold\r\n");
     MessageBoxes boxes;
     run_in(folder.path(), [](QWidget *w) { make_edition(w, "", "owner"); });
-    EXPECT_EQ(QStringList{kNotLoggedIn}, boxes.texts);
+    EXPECT_EQ(std::vector<std::string>{kNotLoggedIn}, boxes.texts);
     EXPECT_EQ("13911111111\r\nold\r\n", read_file(folder.path() / "connig.ini"));
 }
 
@@ -38,7 +38,7 @@ TEST(SpecialEdition, TheFileIsTheNumberAndTheOwnerTextEachEndedByCrLf) {
     ScratchDir folder;
     MessageBoxes boxes;
     StartUp first = run_in(folder.path(), [](QWidget *w) { make_edition(w, "13912345678", "小王的店 No.1"); });
-    EXPECT_EQ(QStringList{kEditionMade}, boxes.texts);
+    EXPECT_EQ(std::vector<std::string>{kEditionMade}, boxes.texts);
     EXPECT_EQ(kNumber + "\r\n" + gbk("小王的店 No.1") + "\r\n", read_file(folder.path() / "connig.ini"));
     // It takes effect at the next start, not in this run.
     EXPECT_EQ(kDefaultTitle, first.title);
@@ -56,7 +56,7 @@ TEST(SpecialEdition, MadeTwiceOnlyTheLastOwnerTextCounts) {
         make_edition(w, "13912345678", "第一个很长的版权文字");
         make_edition(w, "13912345678", "二");
     });
-    EXPECT_EQ((QStringList{kEditionMade, kEditionMade}), boxes.texts);
+    EXPECT_EQ((std::vector<std::string>{kEditionMade, kEditionMade}), boxes.texts);
     EXPECT_EQ(kNumber + "\r\n" + gbk("二") + "\r\n", read_file(folder.path() / "connig.ini"));
     EXPECT_EQ(kEditionPrefix + QString::fromUtf8("二"), run_in(folder.path()).title);
 }
@@ -75,7 +75,7 @@ TEST(SpecialEdition, AnEmptyOwnerTextGivesThePrefixAloneAndTheDefaultNumberNoEdi
     next = run_in(folder.path());
     EXPECT_EQ(kDefaultTitle, next.title);
     EXPECT_EQ(kDefaultNumber, next.referrer);
-    EXPECT_EQ((QStringList{kEditionMade, kEditionMade}), boxes.texts);
+    EXPECT_EQ((std::vector<std::string>{kEditionMade, kEditionMade}), boxes.texts);
 }
 
 TEST(SpecialEdition, AFailedWriteReportsTheFailure) {
@@ -84,7 +84,7 @@ TEST(SpecialEdition, AFailedWriteReportsTheFailure) {
     fs::create_directory(folder.path() / "connig.ini");
     MessageBoxes boxes;
     run_in(folder.path(), [](QWidget *w) { make_edition(w, "13912345678", "owner"); });
-    EXPECT_EQ(QStringList{kNotLoggedIn}, boxes.texts);
+    EXPECT_EQ(std::vector<std::string>{kNotLoggedIn}, boxes.texts);
     EXPECT_TRUE(fs::is_directory(folder.path() / "connig.ini"));
 }
 
@@ -109,8 +109,8 @@ TEST(SpecialEdition, AReadOnlyFolderKeepsTheEarlierFileAndShowsTheFailure) {
     chmod(folder.path().c_str(), 0755);
     ASSERT_EQ(0, r.status) << r.err;
     EXPECT_NE(std::string::npos, r.out.find("probe: denied\n")) << r.out;  // the folder really is read-only
-    EXPECT_NE(std::string::npos, r.out.find("message: " + kNotLoggedIn.toStdString() + "\n")) << r.out;
-    EXPECT_EQ(std::string::npos, r.out.find("message: " + kEditionMade.toStdString())) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("message: " + kNotLoggedIn + "\n")) << r.out;
+    EXPECT_EQ(std::string::npos, r.out.find("message: " + kEditionMade)) << r.out;
     EXPECT_EQ(earlier, read_file(folder.path() / "connig.ini"));
     EXPECT_EQ(1, std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()));
 }

@@ -20,34 +20,11 @@
 #include "tests/support/kernel_harness.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/process.h"
+#include "tests/support/window_driving.h"
 
 namespace tolvar::test {
 
-inline std::string gbk(const char *utf8) {
-    QStringEncoder encoder("GBK");
-    return QByteArray(encoder.encode(QString::fromUtf8(utf8))).toStdString();
-}
-
-// Closes every message box that opens while it lives and keeps its text.
-class MessageBoxes {
-public:
-    MessageBoxes() {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                texts.push_back(box->text().toStdString());
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        timer_.start();
-    }
-    std::vector<std::string> texts;  // UTF-8
-
-private:
-    QTimer timer_;
-};
-
-class FakeService : public ::testing::Test {
+class FriendsFixture : public ::testing::Test {
 protected:
     using Answer = std::function<void(const HttpRequest &, ServerConnection &)>;
 
@@ -105,11 +82,6 @@ inline void forget_cookie(const char *name) {
                                                               "x; expires=Thu, 01 Jan 1970 00:00:00 GMT; path=/");
 }
 
-inline void show_page(QWidget *w, int page) { w->findChild<QTabBar *>()->setCurrentIndex(page); }
-inline int current_page(QWidget *w) { return w->findChild<QTabBar *>()->currentIndex(); }
-inline void press(QWidget *w, const char *button) { find<QPushButton>(w, button)->click(); }
-inline std::string text_of(QWidget *w, const char *label) { return find<QLabel>(w, label)->text().toStdString(); }
-inline void mark_logged_in(QWidget *w) { find<QLabel>(w, "标签1")->setText(QString::fromUtf8("登录成功！！")); }
 
 // The list's items as "text/value".
 inline std::vector<std::string> items(QWidget *w) {

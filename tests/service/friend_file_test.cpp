@@ -19,7 +19,7 @@ using namespace tolvar::test;
 
 namespace {
 
-using FriendFile = FakeService;
+using FriendFile = FriendsFixture;
 
 const FriendRows kThree = {{"654321", "13911112222"}, {"012345", "13800001111"}, {"222222", "15000000003"}};
 const std::vector<std::string> kThreeListed = {"13911112222/654321", "13800001111/12345", "15000000003/222222"};
@@ -40,7 +40,7 @@ TEST_F(FriendFile, ARefreshSavesExactlyItsEntriesAndEveryEntryIntoPageThreeLists
     run([&](QWidget *w) {
         show_page(w, 2);
         seen.push_back(items(w));
-        press(w, "按钮18");
+        click(w, "按钮18");
         seen.push_back(items(w));
         for (int i = 0; i < 2; ++i) {
             show_page(w, 1);
@@ -75,7 +75,7 @@ TEST_F(FriendFile, ARefreshThatFindsNoEntryKeepsTheFileByteForByte) {
         size_t listed = 99;
         run([&](QWidget *w) {
             show_page(w, 2);
-            press(w, "按钮18");
+            click(w, "按钮18");
             count = text_of(w, "标签19");
             listed = items(w).size();
         });

@@ -23,7 +23,7 @@ std::string take_bytes(void *byte_set) {
     return s;
 }
 
-using FriendList = FakeService;
+using FriendList = FriendsFixture;
 
 TEST_F(FriendList, PagesOfNoneOneAndThreeFriendsAreCountedListedInOrderAndSaved) {
     const FriendRows three = {{"654321", "13911112222"}, {"100001", "13800001111"}, {"222222", "15000000003"}};
@@ -34,7 +34,7 @@ TEST_F(FriendList, PagesOfNoneOneAndThreeFriendsAreCountedListedInOrderAndSaved)
         std::string count;
         run([&](QWidget *w) {
             show_page(w, 2);
-            press(w, "按钮18");
+            click(w, "按钮18");
             listed = items(w);
             count = text_of(w, "标签19");
             EXPECT_EQ("", find<QPlainTextEdit>(w, "好友")->toPlainText().toStdString());
@@ -53,7 +53,7 @@ TEST_F(FriendList, LongerDigitRunsMatchOnTheirInnerDigitsAndLeadingZerosLeaveThe
     std::vector<std::string> listed;
     run([&](QWidget *w) {
         show_page(w, 2);
-        press(w, "按钮18");
+        click(w, "按钮18");
         listed = items(w);
     });
     // Seven digits before "','": the last six; twelve after it: the first eleven.
@@ -74,7 +74,7 @@ TEST_F(FriendList, ThePageIsAPlainGetCarryingTheLoginCookies) {
         std::string login = "http://" + server.host() + "/validate.php";
         web::网页_访问(login, web::kMethodPost, {}, nullptr, "tel=13900000000");
         show_page(w, 2);
-        press(w, "按钮18");
+        click(w, "按钮18");
         listed = items(w);
         forget_cookie("PHPSESSID");
     });
@@ -106,7 +106,7 @@ TEST_F(FriendList, TheWindowKeepsRunningWhileASlowPageComesIn) {
         QTimer::singleShot(100, [w] { show_page(w, 1); });
         QTimer::singleShot(200, [w] { show_page(w, 2); });
         show_page(w, 2);
-        press(w, "按钮18");
+        click(w, "按钮18");
         timer.stop();
         listed = items(w);
     });

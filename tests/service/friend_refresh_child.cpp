@@ -18,7 +18,7 @@ int main(int argc, char **argv) {
     run_with_window(
         [&](QWidget *w) {
             show_page(w, 2);
-            press(w, "按钮18");
+            click(w, "按钮18");
             shown = text_of(w, "标签19") + " " + std::to_string(items(w).size());
         },
         image::write_image(program::build_program_image(settings)), argv[1]);

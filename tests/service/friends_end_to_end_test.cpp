@@ -21,10 +21,10 @@ const FriendRows kFriends = {{"000777", "13911112222"}, {"123456", "13800001111"
 
 bool has_session(const HttpRequest &r) { return r.head.find("\r\nCookie: PHPSESSID=m3mb3r") != std::string::npos; }
 
-class FriendsEndToEnd : public FakeService {
+class FriendsEndToEnd : public FriendsFixture {
 protected:
     void SetUp() override {
-        FakeService::SetUp();
+        FriendsFixture::SetUp();
         answer([](const HttpRequest &r, ServerConnection &c) {
             std::string line = r.request_line();
             if (line == "POST /validate.php HTTP/1.1")
@@ -60,7 +60,7 @@ TEST_F(FriendsEndToEnd, AMemberLogsInListsFriendsSendsMessagesAndSeesTheNumberOn
         page_after_refusal = current_page(w);
         // A refresh before the login finds nothing and saves nothing.
         show_page(w, 2);
-        press(w, "按钮18");
+        click(w, "按钮18");
         before_login = items(w);
 
         // The login: the number typed, the login exchange (its cookie kept), the mark.
@@ -71,12 +71,12 @@ TEST_F(FriendsEndToEnd, AMemberLogsInListsFriendsSendsMessagesAndSeesTheNumberOn
         mark_logged_in(w);
 
         show_page(w, 2);
-        press(w, "按钮18");
+        click(w, "按钮18");
         after_login = items(w);
         auto *list = find<QListWidget>(w, "列表框1");
         list->setCurrentRow(0);
         type(find(w, "编辑框5"), QString::fromUtf8("晚上见"));
-        press(w, "按钮17");
+        click(w, "按钮17");
 
         // The friend menu from a right click on the second friend.
         list->setCurrentRow(1);

@@ -26,13 +26,9 @@
 #include "tests/support/loopback_server.h"
 #include "tests/support/process.h"
 #include "tests/support/test_image.h"
+#include "tests/support/window_driving.h"
 
 namespace tolvar::test {
-
-inline std::string gbk(const char *utf8) {
-    QStringEncoder encoder("GBK");
-    return QByteArray(encoder.encode(QString::fromUtf8(utf8))).toStdString();
-}
 
 inline const std::string kUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 inline const std::string kAcceptLine =
@@ -116,32 +112,6 @@ private:
     LoopbackServer server_;  // declared last: it stops before the routes go
 };
 
-// Closes every message box as it appears and keeps its text (UTF-8);
-// `on_box` runs first, with the box still open.
-class MessageBoxes {
-public:
-    MessageBoxes() {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start();
-    }
-    std::vector<std::string> texts;
-    std::function<void(QMessageBox *)> on_box = [](QMessageBox *) {};
-
-private:
-    void poll() {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || handling_) return;
-        handling_ = true;
-        texts.push_back(box->text().toStdString());
-        on_box(box);
-        box->button(QMessageBox::Ok)->click();
-        handling_ = false;
-    }
-    QTimer timer_;
-    bool handling_ = false;
-};
-
 // Each test keeps its persistent cookies in a folder of its own.
 class ServiceTest : public ::testing::Test {
 protected:
@@ -163,7 +133,6 @@ inline void set_referrer_number(const std::string &number) {
     g.referrer_number = runtime::new_text(number);
 }
 
-inline void click(QWidget *w, const char *button) { find<QAbstractButton>(w, button)->click(); }
 inline void choose(QWidget *w, const char *menu_item) {
     auto *action = w->findChild<QAction *>(QString::fromUtf8(menu_item));
     ASSERT_NE(nullptr, action) << menu_item;
@@ -172,14 +141,6 @@ inline void choose(QWidget *w, const char *menu_item) {
 inline void type_into(QWidget *w, const char *box, const char *utf8) {
     find<QLineEdit>(w, box)->setText(QString::fromUtf8(utf8));
 }
-inline std::string text_of(QWidget *w, const char *control) {
-    QWidget *c = find(w, control);
-    if (auto *e = qobject_cast<QLineEdit *>(c)) return e->text().toStdString();
-    if (auto *l = qobject_cast<QLabel *>(c)) return l->text().toStdString();
-    return {};
-}
-inline void show_page(QWidget *w, int page) { w->findChild<QTabBar *>()->setCurrentIndex(page); }
-inline int current_page(QWidget *w) { return w->findChild<QTabBar *>()->currentIndex(); }
 // The kernel's timer behind 时钟1.
 inline QTimer *watchdog(QWidget *w) { return find(w, "时钟1")->findChild<QTimer *>(); }
 

@@ -36,10 +36,10 @@ void type(QWidget *box, const QString &text) {
     }
 }
 
-class ShortMessages : public FakeService {
+class ShortMessages : public FriendsFixture {
 protected:
     void SetUp() override {
-        FakeService::SetUp();
+        FriendsFixture::SetUp();
         answer([this](const HttpRequest &r, ServerConnection &c) {
             if (r.request_line().rfind("GET", 0) == 0) c.reply(friend_page(friends));
             else c.reply(sms_reply);
@@ -49,7 +49,7 @@ protected:
     // The friends listed by a refresh on page ③.
     void list_friends(QWidget *w) {
         show_page(w, 2);
-        press(w, "按钮18");
+        click(w, "按钮18");
     }
 
     std::vector<HttpRequest> messages_sent() {
@@ -80,7 +80,7 @@ protected:
             find<QListWidget>(w, "列表框1")->setCurrentRow(row);
             type(find(w, "编辑框5"), message);
             MessageBoxes shown;
-            press(w, "按钮17");
+            click(w, "按钮17");
             boxes = shown.texts;
             chosen = find<QLineEdit>(w, "编辑框6")->text().toStdString();
         });
@@ -117,7 +117,7 @@ TEST_F(ShortMessages, TheThreeChecksRefuseInTheirOrderAndSendNothing) {
     run([&](QWidget *w) {
         auto attempt = [&] {
             MessageBoxes shown;
-            press(w, "按钮17");
+            click(w, "按钮17");
             refusals.push_back(shown.texts);
         };
         attempt();  // nothing at all
