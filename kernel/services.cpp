@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,10 +29,32 @@ const char *error_description(int32_t code) {
     }
 }
 
+// A stand-in is opened when one of its commands is first called; one that
+// passed the check at start but cannot be loaded now ends the program.
 void *dll_command(uint32_t index) {
-    const Program *p = state().program.get();
+    Program *p = state().program.get();
     if (!p || index >= p->dlls.functions.size()) stop_with_runtime_error(TOLVAR_ERROR_DLL_ARGUMENTS);
-    return p->dlls.functions[index];
+    if (void *fn = p->dlls.functions[index]) return fn;
+    std::string error;
+    void *fn = open_dll_command(p->dlls, index, error);
+    if (!fn) {
+        report_error(error + ". The program stops.");
+        std::fflush(nullptr);
+        std::_Exit(1);
+    }
+    return fn;
+}
+
+// The program asks for pending window messages between every 512-byte piece
+// of a reply. A full event-loop iteration (a GLib iteration and a poll) each
+// time would cost more than reading the piece, so at most one runs per
+// millisecond: the window is still repainted and its timers still fire.
+void process_pending_events() {
+    using clock = std::chrono::steady_clock;
+    static clock::time_point last;
+    if (clock::now() - last < std::chrono::milliseconds(1)) return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    last = clock::now();
 }
 
 tolvar_arg library_command(uint32_t library, uint32_t command, int32_t count, const tolvar_arg *args) {
@@ -45,7 +68,7 @@ tolvar_arg library_command(uint32_t library, uint32_t command, int32_t count, co
 tolvar_arg kernel_command(uint32_t command, int32_t count, const tolvar_arg *args) {
     switch (command) {
         case TOLVAR_KCMD_PROCESS_EVENTS:
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            process_pending_events();
             return no_value();
         case TOLVAR_KCMD_ROUTINE_ADDRESS: {
             tolvar_routine r = count >= 1 ? state().program->routine_at(value64(args[0])) : nullptr;
