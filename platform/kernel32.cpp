@@ -33,14 +33,21 @@ const char *converter_name(UINT code_page) {
     }
 }
 
-// One converter per code page, made once; ICU converters are not thread-safe,
-// so every use holds the lock.
+// One converter per code page, made once and closed at exit; ICU converters
+// are not thread-safe, so every use holds the lock.
 std::mutex g_lock;
+struct Converters {
+    std::map<UINT, UConverter *> by_code_page;
+    ~Converters() {
+        for (auto &[code_page, c] : by_code_page)
+            if (c) ucnv_close(c);
+    }
+};
 UConverter *converter(UINT code_page) {
-    static std::map<UINT, UConverter *> converters;
+    static Converters converters;
     const char *name = converter_name(code_page == CP_ACP ? 936 : code_page);
     if (!name) return nullptr;
-    auto &c = converters[code_page == CP_ACP ? 936 : code_page];
+    auto &c = converters.by_code_page[code_page == CP_ACP ? 936 : code_page];
     if (!c) {
         UErrorCode err = U_ZERO_ERROR;
         c = ucnv_open(name, &err);
@@ -49,6 +56,33 @@ UConverter *converter(UINT code_page) {
     }
     return c;
 }
+
+// The last conversion, kept for the call that follows it: a program measures
+// first (no output buffer) and then converts the same input, and that second
+// call takes the result of the first instead of converting again.
+template <class In, class Out>
+struct LastConversion {
+    UINT code_page = 0;
+    std::basic_string<In> input;
+    std::basic_string<Out> output;
+    bool holds(UINT cp, const In *text, int length) const {
+        return !input.empty() && code_page == cp && input.size() == static_cast<size_t>(length) &&
+               std::memcmp(input.data(), text, sizeof(In) * input.size()) == 0;
+    }
+    void keep(UINT cp, const In *text, int length, std::basic_string<Out> result) {
+        code_page = cp;
+        input.assign(text, static_cast<size_t>(length));
+        output = std::move(result);
+    }
+    void forget() {
+        input.clear();
+        input.shrink_to_fit();
+        output.clear();
+        output.shrink_to_fit();
+    }
+};
+LastConversion<char, char16_t> g_last_decoded;
+LastConversion<char16_t, char> g_last_encoded;
 
 int fail(DWORD error) {
     g_last_error = error;
@@ -64,22 +98,69 @@ int deliver(const Unit *units, int count, Unit *out, int size) {
     return count;
 }
 
-icu::UnicodeString decode(UConverter *c, const char *text, int length) {
-    UErrorCode err = U_ZERO_ERROR;
+// One pass through the converter, the output growing as it needs.
+std::u16string decode(UConverter *c, const char *text, int length) {
     ucnv_reset(c);
-    icu::UnicodeString s(text, length, c, err);
-    return U_SUCCESS(err) ? s : icu::UnicodeString();
+    std::u16string out(static_cast<size_t>(length) + 1, u'\0');  // a byte gives at most one unit here
+    const char *source = text, *end = text + length;
+    size_t written = 0;
+    for (;;) {
+        UChar *target = reinterpret_cast<UChar *>(out.data()) + written;
+        UChar *limit = reinterpret_cast<UChar *>(out.data()) + out.size();
+        UErrorCode err = U_ZERO_ERROR;
+        ucnv_toUnicode(c, &target, limit, &source, end, nullptr, true, &err);
+        written = static_cast<size_t>(target - reinterpret_cast<UChar *>(out.data()));
+        if (err == U_BUFFER_OVERFLOW_ERROR) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        if (U_FAILURE(err)) written = 0;
+        break;
+    }
+    out.resize(written);
+    return out;
+}
+
+std::string encode(UConverter *c, const char16_t *units, int length) {
+    ucnv_reset(c);
+    std::string out(static_cast<size_t>(length) * 2 + 16, '\0');
+    const UChar *source = reinterpret_cast<const UChar *>(units), *end = source + length;
+    size_t written = 0;
+    for (;;) {
+        char *target = out.data() + written, *limit = out.data() + out.size();
+        UErrorCode err = U_ZERO_ERROR;
+        ucnv_fromUnicode(c, &target, limit, &source, end, nullptr, true, &err);
+        written = static_cast<size_t>(target - out.data());
+        if (err == U_BUFFER_OVERFLOW_ERROR) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        if (U_FAILURE(err)) written = 0;
+        break;
+    }
+    out.resize(written);
+    return out;
 }
 
 std::string encode(UConverter *c, const icu::UnicodeString &s) {
-    UErrorCode err = U_ZERO_ERROR;
-    ucnv_reset(c);
-    int32_t need = s.extract(nullptr, 0, c, err);
-    std::string out(static_cast<size_t>(need), '\0');
-    err = U_ZERO_ERROR;
-    ucnv_reset(c);
-    s.extract(out.data(), need, c, err);
-    return out;
+    return encode(c, reinterpret_cast<const char16_t *>(s.getBuffer()), s.length());
+}
+
+// The conversion itself when it was not just measured; forgotten after
+// delivery into a buffer (or when measured input is not converted after all).
+template <class In, class Out, class Convert>
+int convert_once(LastConversion<In, Out> &last, UINT code_page, const In *input, int length, Out *out, int size,
+                 Convert convert) {
+    std::basic_string<Out> result;
+    if (last.holds(code_page, input, length)) result = std::move(last.output);
+    else result = convert();
+    if (size == 0) {
+        int count = static_cast<int>(result.size());
+        last.keep(code_page, input, length, std::move(result));
+        return count;
+    }
+    last.forget();
+    return deliver(result.data(), static_cast<int>(result.size()), out, size);
 }
 
 // The input as a span: up to and including the zero when `length` is -1.
@@ -131,8 +212,8 @@ STANDIN_EXPORT int MultiByteToWideChar(UINT code_page, DWORD, LPCSTR text, int l
     int n = 0;
     if (!c || size < 0 || !input_length(text, length, 1, n)) return fail(ERROR_INVALID_PARAMETER);
     if (n == 0) return fail(ERROR_INVALID_PARAMETER);
-    icu::UnicodeString s = decode(c, text, n);
-    return deliver(reinterpret_cast<const WCHAR *>(s.getBuffer()), s.length(), out, size);
+    return convert_once(g_last_decoded, code_page, text, n, reinterpret_cast<char16_t *>(out), size,
+                        [&] { return decode(c, text, n); });
 }
 
 STANDIN_EXPORT int WideCharToMultiByte(UINT code_page, DWORD, LPCWSTR units, int length, LPSTR out, int size,
@@ -142,10 +223,9 @@ STANDIN_EXPORT int WideCharToMultiByte(UINT code_page, DWORD, LPCWSTR units, int
     int n = 0;
     if (!c || size < 0 || !input_length(units, length, 2, n)) return fail(ERROR_INVALID_PARAMETER);
     if (n == 0) return fail(ERROR_INVALID_PARAMETER);
-    icu::UnicodeString s(reinterpret_cast<const UChar *>(units), n);
-    std::string bytes = encode(c, s);
     if (used_default) *used_default = FALSE;
-    return deliver(bytes.data(), static_cast<int>(bytes.size()), out, size);
+    auto *input = reinterpret_cast<const char16_t *>(units);
+    return convert_once(g_last_encoded, code_page, input, n, out, size, [&] { return encode(c, input, n); });
 }
 
 STANDIN_EXPORT int LCMapStringA(LCID, DWORD flags, LPCSTR text, int length, LPSTR out, int size) {
@@ -155,7 +235,8 @@ STANDIN_EXPORT int LCMapStringA(LCID, DWORD flags, LPCSTR text, int length, LPST
         return fail(ERROR_INVALID_PARAMETER);
     UConverter *gbk = converter(936);
     if (!gbk) return fail(ERROR_NO_UNICODE_TRANSLATION);
-    icu::UnicodeString source = decode(gbk, text, n);
+    std::u16string decoded = decode(gbk, text, n);
+    icu::UnicodeString source(false, reinterpret_cast<const UChar *>(decoded.data()), static_cast<int32_t>(decoded.size()));
     std::string result;
     result.reserve(static_cast<size_t>(n));
     for (int32_t i = 0; i < source.length();) {
