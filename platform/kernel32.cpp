@@ -74,12 +74,14 @@ struct LastConversion {
         input.assign(text, static_cast<size_t>(length));
         output = std::move(result);
     }
+    // Small blocks keep their room for the next conversion; large ones are freed.
     void forget() {
         input.clear();
-        input.shrink_to_fit();
         output.clear();
-        output.shrink_to_fit();
+        if (input.capacity() > kKeptRoom) input.shrink_to_fit();
+        if (output.capacity() > kKeptRoom) output.shrink_to_fit();
     }
+    static constexpr size_t kKeptRoom = 64 * 1024;
 };
 LastConversion<char, char16_t> g_last_decoded;
 LastConversion<char16_t, char> g_last_encoded;
@@ -98,10 +100,46 @@ int deliver(const Unit *units, int count, Unit *out, int size) {
     return count;
 }
 
+// ASCII is the same in each of these code pages (GBK, Big5, UTF-8), so text
+// made of it alone is widened or narrowed unit by unit without ICU: one pass
+// that copies and notes any unit beyond ASCII; false when there was one.
+// (Blocks of a fixed size, so that the compiler can turn each into vector code.)
+constexpr int kBlock = 16;
+
+template <class In, class Out>
+bool copy_ascii(const In *in, int length, Out *out) {
+    unsigned seen = 0;
+    int i = 0;
+    for (; i + kBlock <= length; i += kBlock)
+        for (int k = 0; k < kBlock; ++k) {
+            seen |= static_cast<unsigned>(in[i + k]);
+            out[i + k] = static_cast<Out>(in[i + k]);
+        }
+    for (; i < length; ++i) {
+        seen |= static_cast<unsigned>(in[i]);
+        out[i] = static_cast<Out>(in[i]);
+    }
+    return (seen & ~0x7Fu) == 0;
+}
+
+template <class Unit>
+bool all_ascii(const Unit *in, int length) {
+    unsigned seen = 0;
+    int i = 0;
+    for (; i + kBlock <= length; i += kBlock)
+        for (int k = 0; k < kBlock; ++k) seen |= static_cast<unsigned>(in[i + k]);
+    for (; i < length; ++i) seen |= static_cast<unsigned>(in[i]);
+    return (seen & ~0x7Fu) == 0;
+}
+
 // One pass through the converter, the output growing as it needs.
 std::u16string decode(UConverter *c, const char *text, int length) {
-    ucnv_reset(c);
     std::u16string out(static_cast<size_t>(length) + 1, u'\0');  // a byte gives at most one unit here
+    if (copy_ascii(reinterpret_cast<const unsigned char *>(text), length, out.data())) {
+        out.resize(static_cast<size_t>(length));
+        return out;
+    }
+    ucnv_reset(c);
     const char *source = text, *end = text + length;
     size_t written = 0;
     for (;;) {
@@ -122,8 +160,12 @@ std::u16string decode(UConverter *c, const char *text, int length) {
 }
 
 std::string encode(UConverter *c, const char16_t *units, int length) {
-    ucnv_reset(c);
     std::string out(static_cast<size_t>(length) * 2 + 16, '\0');
+    if (copy_ascii(units, length, out.data())) {
+        out.resize(static_cast<size_t>(length));
+        return out;
+    }
+    ucnv_reset(c);
     const UChar *source = reinterpret_cast<const UChar *>(units), *end = source + length;
     size_t written = 0;
     for (;;) {
@@ -144,6 +186,15 @@ std::string encode(UConverter *c, const char16_t *units, int length) {
 
 std::string encode(UConverter *c, const icu::UnicodeString &s) {
     return encode(c, reinterpret_cast<const char16_t *>(s.getBuffer()), s.length());
+}
+
+// Text of ASCII alone, measured or copied straight into the caller's buffer.
+template <class In, class Out>
+int deliver_ascii(const In *in, int length, Out *out, int size) {
+    if (size == 0) return length;
+    if (!out || size < length) return fail(ERROR_INSUFFICIENT_BUFFER);
+    copy_ascii(in, length, out);
+    return length;
 }
 
 // The conversion itself when it was not just measured; forgotten after
@@ -212,6 +263,8 @@ STANDIN_EXPORT int MultiByteToWideChar(UINT code_page, DWORD, LPCSTR text, int l
     int n = 0;
     if (!c || size < 0 || !input_length(text, length, 1, n)) return fail(ERROR_INVALID_PARAMETER);
     if (n == 0) return fail(ERROR_INVALID_PARAMETER);
+    auto *bytes = reinterpret_cast<const unsigned char *>(text);
+    if (all_ascii(bytes, n)) return deliver_ascii(bytes, n, reinterpret_cast<char16_t *>(out), size);
     return convert_once(g_last_decoded, code_page, text, n, reinterpret_cast<char16_t *>(out), size,
                         [&] { return decode(c, text, n); });
 }
@@ -225,6 +278,7 @@ STANDIN_EXPORT int WideCharToMultiByte(UINT code_page, DWORD, LPCWSTR units, int
     if (n == 0) return fail(ERROR_INVALID_PARAMETER);
     if (used_default) *used_default = FALSE;
     auto *input = reinterpret_cast<const char16_t *>(units);
+    if (all_ascii(input, n)) return deliver_ascii(input, n, out, size);
     return convert_once(g_last_encoded, code_page, input, n, out, size, [&] { return encode(c, input, n); });
 }
 
