@@ -127,7 +127,7 @@ int main(int argc, char **argv) {
     test::in_program([&] { benchmark::RunSpecifiedBenchmarks(&reporter); });
     bool within = reporter.print_ratios({
         {"scan_friend_page", "scan_with_pcre2", 1.5},
-        {"fill_list_through_kernel", "fill_list_directly", 100.0},  // measured, not bounded
+        {"fill_list_through_kernel", "fill_list_directly", 0},  // measured, not bounded
     });
     benchmark::Shutdown();
     return within ? 0 : 1;

@@ -136,8 +136,11 @@ tolvar_arg control_command(MainWindow *window, uint32_t command, int32_t count, 
             return no_value();
         case TOLVAR_KCMD_LIST_ADD:
             if (auto *l = qobject_cast<QListWidget *>(w)) {
-                auto *item = new QListWidgetItem(text_arg(arg(1)), l);
+                // The value is set before the item joins the list: a change to
+                // an item in a list looks the item up row by row.
+                auto *item = new QListWidgetItem(text_arg(arg(1)));
                 item->setData(Qt::UserRole, int_arg(arg(2)));
+                l->addItem(item);
             }
             return no_value();
         case TOLVAR_KCMD_LIST_CLEAR:
