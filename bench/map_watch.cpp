@@ -1,11 +1,13 @@
 // Start-up measurement of a whole process: starts PROGRAM on the X display of
 // $DISPLAY, waits until it maps its first top-level window (MapNotify on the
-// root window, for a window whose _NET_WM_PID is the child's), then reads the
-// child's resident memory, ends it with SIGTERM and prints
-//   map_ms=<milliseconds from spawn to map> rss_kib=<VmRSS> 
+// root window, for a window whose _NET_WM_PID is the child's), reads the CPU
+// time its threads have used by then (/proc/PID/task/*/schedstat, in
+// nanoseconds), later its resident memory, ends it with SIGTERM and prints
+//   map_ms=<wall time from spawn to map> cpu_ms=<CPU time to map> rss_kib=<VmRSS>
 //   map_watch [--settle-ms N] PROGRAM [ARGUMENTS...]
 // --settle-ms: wait that long after the map before reading the memory (the
 // window has painted by then); 300 by default.
+#include <dirent.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -36,6 +38,22 @@ long rss_kib(pid_t pid) {
     while (std::getline(status, line))
         if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
     return -1;
+}
+
+// CPU time of all the process's threads so far, in milliseconds.
+double cpu_ms(pid_t pid) {
+    std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    double total = 0;
+    if (DIR *dir = opendir(tasks.c_str())) {
+        while (dirent *e = readdir(dir)) {
+            if (e->d_name[0] == '.') continue;
+            std::ifstream stat(tasks + "/" + e->d_name + "/schedstat");
+            double ns = 0;
+            if (stat >> ns) total += ns;
+        }
+        closedir(dir);
+    }
+    return total / 1e6;
 }
 
 xcb_atom_t atom(xcb_connection_t *c, const char *name) {
@@ -84,7 +102,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "map_watch: cannot start %s\n", argv[first]);
         return 2;
     }
-    double mapped = -1;
+    double mapped = -1, cpu = -1;
     bool ended = false;
     while (mapped < 0 && !ended && now_ms() - start < 20000) {
         pollfd p{xcb_get_file_descriptor(c), POLLIN, 0};
@@ -93,7 +111,10 @@ int main(int argc, char **argv) {
             double at = now_ms();
             if ((e->response_type & 0x7F) == XCB_MAP_NOTIFY && mapped < 0) {
                 auto *map = reinterpret_cast<xcb_map_notify_event_t *>(e);
-                if (!map->override_redirect && window_pid(c, map->window, net_wm_pid) == pid) mapped = at - start;
+                if (!map->override_redirect && window_pid(c, map->window, net_wm_pid) == pid) {
+                    mapped = at - start;
+                    cpu = cpu_ms(pid);
+                }
             }
             std::free(e);
         }
@@ -113,6 +134,6 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "map_watch: %s mapped no window\n", argv[first]);
         return 1;
     }
-    std::printf("map_ms=%.2f rss_kib=%ld\n", mapped, rss);
+    std::printf("map_ms=%.2f cpu_ms=%.2f rss_kib=%ld\n", mapped, cpu, rss);
     return 0;
 }
