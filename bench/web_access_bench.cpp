@@ -1,10 +1,15 @@
 // Loopback exchanges through the web access routine (program -> kernel ->
 // wininet stand-in -> libcurl) against the same exchanges through plain
-// libcurl in this process, and bodies of 1 MiB and 16 MiB.
+// libcurl in this process, for bodies of 1 KiB, 1 MiB and 16 MiB; and an
+// exchange whose reply sets a session cookie against the same one without.
+// Each pair ends with the ratio of their median CPU times and its bound.
 //   build/bin/web_access_bench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 
+#include <atomic>
+
+#include "bench/ratio_report.h"
 #include "tests/support/kernel_harness.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/process.h"
@@ -15,12 +20,18 @@ using namespace tolvar::test;
 
 namespace {
 
+constexpr int kRepetitions = 9;
+
 LoopbackServer &server() {
+    static std::atomic<int> session{0};
+    static const std::string kib(1024, 'k'), mib(1u << 20, 'm'), mib16(16u << 20, 'b');
     static LoopbackServer s([](const HttpRequest &r, ServerConnection &c) {
-        size_t size = 64;
-        if (r.request_line().find("/1mib") != std::string::npos) size = 1u << 20;
-        if (r.request_line().find("/16mib") != std::string::npos) size = 16u << 20;
-        c.reply(std::string(size, 'b'));
+        std::string line = r.request_line();
+        if (line.find("/16mib") != std::string::npos) c.reply(mib16);
+        else if (line.find("/1mib") != std::string::npos) c.reply(mib);
+        else if (line.find("/cookie") != std::string::npos)
+            c.reply(kib, "Set-Cookie: session=" + std::to_string(++session) + "; path=/\r\n");
+        else c.reply(kib);
     });
     return s;
 }
@@ -57,12 +68,15 @@ void through_plain_curl(benchmark::State &state, const char *path) {
     state.SetBytesProcessed(static_cast<int64_t>(bytes));
 }
 
-BENCHMARK_CAPTURE(through_web_access, small, "/small")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(through_plain_curl, small, "/small")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(through_web_access, body_1mib, "/1mib")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(through_plain_curl, body_1mib, "/1mib")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(through_web_access, body_16mib, "/16mib")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(through_plain_curl, body_16mib, "/16mib")->Unit(benchmark::kMillisecond);
+// The exchange without a cookie runs first: the store is empty for it.
+BENCHMARK_CAPTURE(through_web_access, no_cookie, "/plain")->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions);
+BENCHMARK_CAPTURE(through_web_access, session_cookie, "/cookie")->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions);
+BENCHMARK_CAPTURE(through_web_access, body_1kib, "/1kib")->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions);
+BENCHMARK_CAPTURE(through_plain_curl, body_1kib, "/1kib")->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions);
+BENCHMARK_CAPTURE(through_web_access, body_1mib, "/1mib")->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
+BENCHMARK_CAPTURE(through_plain_curl, body_1mib, "/1mib")->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
+BENCHMARK_CAPTURE(through_web_access, body_16mib, "/16mib")->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
+BENCHMARK_CAPTURE(through_plain_curl, body_16mib, "/16mib")->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
 
 }  // namespace
 
@@ -70,10 +84,18 @@ int main(int argc, char **argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ScratchDir data;
     setenv("XDG_DATA_HOME", data.path().c_str(), 1);
-    benchmark::Initialize(&argc, argv);
+    std::vector<char *> arguments;
+    bench::initialize(argc, argv, arguments);
     server();
+    bench::RatioReporter reporter;
     // The benchmarks run inside the program, with the kernel and its window up.
-    in_program([] { benchmark::RunSpecifiedBenchmarks(); });
+    in_program([&] { benchmark::RunSpecifiedBenchmarks(&reporter); });
+    bool within = reporter.print_ratios({
+        {"through_web_access/body_1kib", "through_plain_curl/body_1kib", 1.1},
+        {"through_web_access/body_1mib", "through_plain_curl/body_1mib", 1.1},
+        {"through_web_access/body_16mib", "through_plain_curl/body_16mib", 1.1},
+        {"through_web_access/session_cookie", "through_web_access/no_cookie", 1.1},
+    });
     benchmark::Shutdown();
-    return 0;
+    return within ? 0 : 1;
 }

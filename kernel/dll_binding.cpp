@@ -2,9 +2,10 @@
 
 #include <dlfcn.h>
 
-#include <algorithm>
 #include <map>
+#include <set>
 
+#include "kernel/elf_symbols.h"
 #include "platform/ascii.h"
 
 namespace tolvar::kernel {
@@ -19,41 +20,67 @@ std::optional<DllBinding> bind_dll_commands(const std::string &folder,
                                             const std::vector<std::pair<std::string, std::string>> &commands,
                                             std::string &error) {
     DllBinding binding;
-    std::map<std::string, void *> opened;
-    auto open = [&](const std::string &file) -> void * {
-        auto it = opened.find(file);
-        if (it != opened.end()) return it->second;
-        std::string path = folder + "/" + file;
-        void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        opened[file] = handle;
-        if (handle) binding.handles.push_back(handle);
-        return handle;
+    std::map<std::string, std::optional<std::set<std::string>>> exports;  // by path
+    auto exported = [&](const std::string &path, const std::string &function) {
+        auto it = exports.find(path);
+        if (it == exports.end()) {
+            std::string ignored;
+            it = exports.emplace(path, exported_functions(path, ignored)).first;
+        }
+        return it->second && it->second->count(function);
     };
     static const char *const kStandard[] = {"kernel32", "user32"};
     for (size_t i = 0; i < commands.size(); ++i) {
         const auto &[library, function] = commands[i];
-        void *fn = nullptr;
+        std::string found;
         if (library.empty()) {
-            for (const char *standard : kStandard)
-                if (void *h = open(stand_in_file(standard)); h && (fn = dlsym(h, function.c_str()))) break;
-        } else if (void *h = open(stand_in_file(library))) {
-            fn = dlsym(h, function.c_str());
+            for (const char *standard : kStandard) {
+                std::string path = folder + "/" + stand_in_file(standard);
+                if (exported(path, function)) {
+                    found = path;
+                    break;
+                }
+            }
+        } else if (std::string path = folder + "/" + stand_in_file(library); exported(path, function)) {
+            found = path;
         }
-        if (!fn) {
+        if (found.empty()) {
             error = "DLL command " + std::to_string(i) + " (" + (library.empty() ? "no library" : library) + ", " +
                     function + ") cannot be found in " + folder;
-            release_dll_binding(binding);
             return std::nullopt;
         }
-        binding.functions.push_back(fn);
+        binding.commands.push_back({found, function});
     }
+    binding.functions.assign(commands.size(), nullptr);
     return binding;
 }
 
+void *open_dll_command(DllBinding &binding, size_t index, std::string &error) {
+    if (index >= binding.commands.size()) return nullptr;
+    const DllBinding::Command &command = binding.commands[index];
+    void *handle = nullptr;
+    for (const auto &[path, h] : binding.handles)
+        if (path == command.file) handle = h;
+    if (!handle) {
+        handle = dlopen(command.file.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            const char *why = dlerror();
+            error = "the stand-in " + command.file + " cannot be loaded: " + (why ? why : "unknown error");
+            return nullptr;
+        }
+        binding.handles.emplace_back(command.file, handle);
+    }
+    void *fn = dlsym(handle, command.function.c_str());
+    if (!fn) error = command.file + " has no function " + command.function;
+    binding.functions[index] = fn;
+    return fn;
+}
+
 void release_dll_binding(DllBinding &binding) {
-    for (void *h : binding.handles) dlclose(h);
+    for (auto &[path, h] : binding.handles) dlclose(h);
     binding.handles.clear();
     binding.functions.clear();
+    binding.commands.clear();
 }
 
 }  // namespace tolvar::kernel

@@ -9,6 +9,7 @@
 #include "image/image_reader.h"
 #include "kernel/dll_binding.h"
 #include "kernel/kernel_state.h"
+#include "kernel/services.h"
 #include "kernel/values.h"
 #include "platform/ascii.h"
 #include "platform/qt_gbk.h"
@@ -32,12 +33,13 @@ struct Wininet {
     BOOL (*close)(HINTERNET) = nullptr;
 };
 
-// The image's DLL command bound to this wininet function, or null.
+// The image's DLL command bound to this wininet function, or null; the
+// stand-in is opened on the first use, as for the program's own calls.
 void *bound_wininet_function(const Program &p, const char *function) {
     for (size_t i = 0; i < p.dlls.functions.size(); ++i)
         if (stand_in_file(image::dll_library_name(p.read.image, i)) == "wininet.so" &&
             image::dll_function_name(p.read.image, i) == function)
-            return p.dlls.functions[i];
+            return dll_command(static_cast<uint32_t>(i));
     return nullptr;
 }
 

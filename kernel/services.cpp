@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,10 +32,17 @@ const char *error_description(int32_t code) {
     }
 }
 
-void *dll_command(uint32_t index) {
-    const Program *p = state().program.get();
-    if (!p || index >= p->dlls.functions.size()) stop_with_runtime_error(TOLVAR_ERROR_DLL_ARGUMENTS);
-    return p->dlls.functions[index];
+
+// The program asks for pending window messages between every 512-byte piece
+// of a reply. A full event-loop iteration (a GLib iteration and a poll) each
+// time would cost more than reading the piece, so at most one runs per
+// millisecond: the window is still repainted and its timers still fire.
+void process_pending_events() {
+    using clock = std::chrono::steady_clock;
+    static clock::time_point last;
+    if (clock::now() - last < std::chrono::milliseconds(1)) return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    last = clock::now();
 }
 
 tolvar_arg library_command(uint32_t library, uint32_t command, int32_t count, const tolvar_arg *args) {
@@ -51,7 +59,7 @@ tolvar_arg library_command(uint32_t library, uint32_t command, int32_t count, co
 tolvar_arg kernel_command(uint32_t command, int32_t count, const tolvar_arg *args) {
     switch (command) {
         case TOLVAR_KCMD_PROCESS_EVENTS:
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            process_pending_events();
             return no_value();
         case TOLVAR_KCMD_BUSY_BEGIN:
             busy_begin();
@@ -133,6 +141,21 @@ int32_t special(int32_t code, uint64_t argument, uint64_t) {
 }
 
 }  // namespace
+
+// A stand-in that passed the check at start but cannot be loaded now ends the program.
+void *dll_command(uint32_t index) {
+    Program *p = state().program.get();
+    if (!p || index >= p->dlls.functions.size()) stop_with_runtime_error(TOLVAR_ERROR_DLL_ARGUMENTS);
+    if (void *fn = p->dlls.functions[index]) return fn;
+    std::string error;
+    void *fn = open_dll_command(p->dlls, index, error);
+    if (!fn) {
+        report_error(error + ". The program stops.");
+        std::fflush(nullptr);
+        std::_Exit(1);
+    }
+    return fn;
+}
 
 void stop_with_runtime_error(int32_t code) {
     char text[160];

@@ -33,22 +33,21 @@ const char *converter_name(UINT code_page) {
     }
 }
 
-// One converter per code page, made once; ICU converters are not thread-safe,
-// so every use holds the lock.
+// One converter per code page, made once and closed at exit; ICU converters
+// are not thread-safe, so every use holds the lock.
 std::mutex g_lock;
-// Closed when the stand-in is unloaded.
-struct Converters : std::map<UINT, UConverter *> {
+struct Converters {
+    std::map<UINT, UConverter *> by_code_page;
     ~Converters() {
-        for (auto &[page, c] : *this)
+        for (auto &[code_page, c] : by_code_page)
             if (c) ucnv_close(c);
     }
 };
-
 UConverter *converter(UINT code_page) {
     static Converters converters;
     const char *name = converter_name(code_page == CP_ACP ? 936 : code_page);
     if (!name) return nullptr;
-    auto &c = converters[code_page == CP_ACP ? 936 : code_page];
+    auto &c = converters.by_code_page[code_page == CP_ACP ? 936 : code_page];
     if (!c) {
         UErrorCode err = U_ZERO_ERROR;
         c = ucnv_open(name, &err);
@@ -57,6 +56,35 @@ UConverter *converter(UINT code_page) {
     }
     return c;
 }
+
+// The last conversion, kept for the call that follows it: a program measures
+// first (no output buffer) and then converts the same input, and that second
+// call takes the result of the first instead of converting again.
+template <class In, class Out>
+struct LastConversion {
+    UINT code_page = 0;
+    std::basic_string<In> input;
+    std::basic_string<Out> output;
+    bool holds(UINT cp, const In *text, int length) const {
+        return !input.empty() && code_page == cp && input.size() == static_cast<size_t>(length) &&
+               std::memcmp(input.data(), text, sizeof(In) * input.size()) == 0;
+    }
+    void keep(UINT cp, const In *text, int length, std::basic_string<Out> result) {
+        code_page = cp;
+        input.assign(text, static_cast<size_t>(length));
+        output = std::move(result);
+    }
+    // Small blocks keep their room for the next conversion; large ones are freed.
+    void forget() {
+        input.clear();
+        output.clear();
+        if (input.capacity() > kKeptRoom) input.shrink_to_fit();
+        if (output.capacity() > kKeptRoom) output.shrink_to_fit();
+    }
+    static constexpr size_t kKeptRoom = 64 * 1024;
+};
+LastConversion<char, char16_t> g_last_decoded;
+LastConversion<char16_t, char> g_last_encoded;
 
 int fail(DWORD error) {
     g_last_error = error;
@@ -72,22 +100,118 @@ int deliver(const Unit *units, int count, Unit *out, int size) {
     return count;
 }
 
-icu::UnicodeString decode(UConverter *c, const char *text, int length) {
-    UErrorCode err = U_ZERO_ERROR;
+// ASCII is the same in each of these code pages (GBK, Big5, UTF-8), so text
+// made of it alone is widened or narrowed unit by unit without ICU: one pass
+// that copies and notes any unit beyond ASCII; false when there was one.
+// (Blocks of a fixed size, so that the compiler can turn each into vector code.)
+constexpr int kBlock = 16;
+
+template <class In, class Out>
+bool copy_ascii(const In *in, int length, Out *out) {
+    unsigned seen = 0;
+    int i = 0;
+    for (; i + kBlock <= length; i += kBlock)
+        for (int k = 0; k < kBlock; ++k) {
+            seen |= static_cast<unsigned>(in[i + k]);
+            out[i + k] = static_cast<Out>(in[i + k]);
+        }
+    for (; i < length; ++i) {
+        seen |= static_cast<unsigned>(in[i]);
+        out[i] = static_cast<Out>(in[i]);
+    }
+    return (seen & ~0x7Fu) == 0;
+}
+
+template <class Unit>
+bool all_ascii(const Unit *in, int length) {
+    unsigned seen = 0;
+    int i = 0;
+    for (; i + kBlock <= length; i += kBlock)
+        for (int k = 0; k < kBlock; ++k) seen |= static_cast<unsigned>(in[i + k]);
+    for (; i < length; ++i) seen |= static_cast<unsigned>(in[i]);
+    return (seen & ~0x7Fu) == 0;
+}
+
+// One pass through the converter, the output growing as it needs.
+std::u16string decode(UConverter *c, const char *text, int length) {
+    std::u16string out(static_cast<size_t>(length) + 1, u'\0');  // a byte gives at most one unit here
+    if (copy_ascii(reinterpret_cast<const unsigned char *>(text), length, out.data())) {
+        out.resize(static_cast<size_t>(length));
+        return out;
+    }
     ucnv_reset(c);
-    icu::UnicodeString s(text, length, c, err);
-    return U_SUCCESS(err) ? s : icu::UnicodeString();
+    const char *source = text, *end = text + length;
+    size_t written = 0;
+    for (;;) {
+        UChar *target = reinterpret_cast<UChar *>(out.data()) + written;
+        UChar *limit = reinterpret_cast<UChar *>(out.data()) + out.size();
+        UErrorCode err = U_ZERO_ERROR;
+        ucnv_toUnicode(c, &target, limit, &source, end, nullptr, true, &err);
+        written = static_cast<size_t>(target - reinterpret_cast<UChar *>(out.data()));
+        if (err == U_BUFFER_OVERFLOW_ERROR) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        if (U_FAILURE(err)) written = 0;
+        break;
+    }
+    out.resize(written);
+    return out;
+}
+
+std::string encode(UConverter *c, const char16_t *units, int length) {
+    std::string out(static_cast<size_t>(length) * 2 + 16, '\0');
+    if (copy_ascii(units, length, out.data())) {
+        out.resize(static_cast<size_t>(length));
+        return out;
+    }
+    ucnv_reset(c);
+    const UChar *source = reinterpret_cast<const UChar *>(units), *end = source + length;
+    size_t written = 0;
+    for (;;) {
+        char *target = out.data() + written, *limit = out.data() + out.size();
+        UErrorCode err = U_ZERO_ERROR;
+        ucnv_fromUnicode(c, &target, limit, &source, end, nullptr, true, &err);
+        written = static_cast<size_t>(target - out.data());
+        if (err == U_BUFFER_OVERFLOW_ERROR) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        if (U_FAILURE(err)) written = 0;
+        break;
+    }
+    out.resize(written);
+    return out;
 }
 
 std::string encode(UConverter *c, const icu::UnicodeString &s) {
-    UErrorCode err = U_ZERO_ERROR;
-    ucnv_reset(c);
-    int32_t need = s.extract(nullptr, 0, c, err);
-    std::string out(static_cast<size_t>(need), '\0');
-    err = U_ZERO_ERROR;
-    ucnv_reset(c);
-    s.extract(out.data(), need, c, err);
-    return out;
+    return encode(c, reinterpret_cast<const char16_t *>(s.getBuffer()), s.length());
+}
+
+// Text of ASCII alone, measured or copied straight into the caller's buffer.
+template <class In, class Out>
+int deliver_ascii(const In *in, int length, Out *out, int size) {
+    if (size == 0) return length;
+    if (!out || size < length) return fail(ERROR_INSUFFICIENT_BUFFER);
+    copy_ascii(in, length, out);
+    return length;
+}
+
+// The conversion itself when it was not just measured; forgotten after
+// delivery into a buffer (or when measured input is not converted after all).
+template <class In, class Out, class Convert>
+int convert_once(LastConversion<In, Out> &last, UINT code_page, const In *input, int length, Out *out, int size,
+                 Convert convert) {
+    std::basic_string<Out> result;
+    if (last.holds(code_page, input, length)) result = std::move(last.output);
+    else result = convert();
+    if (size == 0) {
+        int count = static_cast<int>(result.size());
+        last.keep(code_page, input, length, std::move(result));
+        return count;
+    }
+    last.forget();
+    return deliver(result.data(), static_cast<int>(result.size()), out, size);
 }
 
 // The input as a span: up to and including the zero when `length` is -1.
@@ -139,8 +263,10 @@ STANDIN_EXPORT int MultiByteToWideChar(UINT code_page, DWORD, LPCSTR text, int l
     int n = 0;
     if (!c || size < 0 || !input_length(text, length, 1, n)) return fail(ERROR_INVALID_PARAMETER);
     if (n == 0) return fail(ERROR_INVALID_PARAMETER);
-    icu::UnicodeString s = decode(c, text, n);
-    return deliver(reinterpret_cast<const WCHAR *>(s.getBuffer()), s.length(), out, size);
+    auto *bytes = reinterpret_cast<const unsigned char *>(text);
+    if (all_ascii(bytes, n)) return deliver_ascii(bytes, n, reinterpret_cast<char16_t *>(out), size);
+    return convert_once(g_last_decoded, code_page, text, n, reinterpret_cast<char16_t *>(out), size,
+                        [&] { return decode(c, text, n); });
 }
 
 STANDIN_EXPORT int WideCharToMultiByte(UINT code_page, DWORD, LPCWSTR units, int length, LPSTR out, int size,
@@ -150,10 +276,10 @@ STANDIN_EXPORT int WideCharToMultiByte(UINT code_page, DWORD, LPCWSTR units, int
     int n = 0;
     if (!c || size < 0 || !input_length(units, length, 2, n)) return fail(ERROR_INVALID_PARAMETER);
     if (n == 0) return fail(ERROR_INVALID_PARAMETER);
-    icu::UnicodeString s(reinterpret_cast<const UChar *>(units), n);
-    std::string bytes = encode(c, s);
     if (used_default) *used_default = FALSE;
-    return deliver(bytes.data(), static_cast<int>(bytes.size()), out, size);
+    auto *input = reinterpret_cast<const char16_t *>(units);
+    if (all_ascii(input, n)) return deliver_ascii(input, n, out, size);
+    return convert_once(g_last_encoded, code_page, input, n, out, size, [&] { return encode(c, input, n); });
 }
 
 STANDIN_EXPORT int LCMapStringA(LCID, DWORD flags, LPCSTR text, int length, LPSTR out, int size) {
@@ -163,7 +289,8 @@ STANDIN_EXPORT int LCMapStringA(LCID, DWORD flags, LPCSTR text, int length, LPST
         return fail(ERROR_INVALID_PARAMETER);
     UConverter *gbk = converter(936);
     if (!gbk) return fail(ERROR_NO_UNICODE_TRANSLATION);
-    icu::UnicodeString source = decode(gbk, text, n);
+    std::u16string decoded = decode(gbk, text, n);
+    icu::UnicodeString source(false, reinterpret_cast<const UChar *>(decoded.data()), static_cast<int32_t>(decoded.size()));
     std::string result;
     result.reserve(static_cast<size_t>(n));
     for (int32_t i = 0; i < source.length();) {

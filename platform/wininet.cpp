@@ -178,7 +178,6 @@ STANDIN_EXPORT BOOL HttpQueryInfoA(HINTERNET request, DWORD level, LPVOID buffer
 STANDIN_EXPORT BOOL InternetCloseHandle(HINTERNET h) {
     auto *handle = static_cast<Handle *>(h);
     if (!live().erase(handle)) return fail(ERROR_INVALID_HANDLE);
-    if (handle->kind == Handle::Kind::internet) save_cookies();
     // A request being driven further up the stack is deleted when that call returns.
     if (handle->kind != Handle::Kind::request) delete handle;
     else if (!static_cast<Request *>(handle)->busy()) delete handle;
@@ -188,9 +187,5 @@ STANDIN_EXPORT BOOL InternetCloseHandle(HINTERNET h) {
 STANDIN_EXPORT BOOL InternetSetCookieA(LPCSTR url, LPCSTR name, LPCSTR data) {
     if (!url || !data) return fail(ERROR_INVALID_PARAMETER);
     if (!set_cookie(url, text(name), data)) return fail(ERROR_INVALID_PARAMETER);
-    save_cookies();
     return TRUE;
 }
-
-// Persistent cookies a reply brought in are written when the program ends.
-__attribute__((destructor)) static void save_cookies_at_exit() { save_cookies(); }

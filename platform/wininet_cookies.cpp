@@ -1,75 +1,222 @@
 #include "platform/wininet_cookies.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QObject>
+#include <QThread>
+#include <QTimer>
 #include <algorithm>
-#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
-#include <fstream>
+#include <map>
 #include <mutex>
+#include <set>
 #include <vector>
 
-#include "platform/ascii.h"
+#include "platform/cookie_file.h"
+#include "platform/cookie_text.h"
 
 namespace tolvar::wininet {
 
 namespace {
 
-std::mutex g_share_lock;
-std::mutex g_dirty_lock;
-bool g_dirty = false;  // the store changed since the file was written
+constexpr size_t kPerHost = CookieFileLimits{}.per_host;
 
+struct CookieState {
+    CURLSH *share = nullptr;
+    CURL *helper = nullptr;               // attached to the share: lists and additions go through it
+    std::vector<CookieRecord> queued;     // from InternetSetCookieA, not in the store yet
+    bool changed = false;                 // the store may no longer match the file
+    std::vector<std::string> in_file;     // the persistent cookies the file holds, sorted
+    bool folder_made = false;
+    bool said_not_kept = false;
+    QObject *settle_context = nullptr;    // deferred settling; gone with the stand-in
+    bool settle_scheduled = false;
+};
+
+// Never destroyed: the exit-time settling may run after static destructors.
+CookieState &state() {
+    static CookieState *s = new CookieState;
+    return *s;
+}
+
+std::mutex g_share_lock;
 void lock_share(CURL *, curl_lock_data, curl_lock_access, void *) { g_share_lock.lock(); }
 void unlock_share(CURL *, curl_lock_data, void *) { g_share_lock.unlock(); }
 
-std::string trim(const std::string &s) {
-    size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
-    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+std::vector<std::string> store_lines(CURL *helper) {
+    std::vector<std::string> lines;
+    curl_slist *list = nullptr;
+    curl_easy_getinfo(helper, CURLINFO_COOKIELIST, &list);
+    for (curl_slist *l = list; l; l = l->next) lines.emplace_back(l->data);
+    curl_slist_free_all(list);
+    return lines;
 }
 
-// Runs `setup` on a throw-away handle attached to the share (cookie lists and
-// dumps go through an easy handle).
-template <class Setup>
-void with_share_handle(CURLSH *share, Setup setup) {
-    CURL *easy = curl_easy_init();
-    if (!easy) return;
-    curl_easy_setopt(easy, CURLOPT_SHARE, share);
-    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
-    setup(easy);
-    curl_easy_cleanup(easy);
+// Field `n` (0-based) of a tab-separated cookie line.
+std::string_view field(std::string_view line, int n) {
+    size_t at = 0;
+    for (int i = 0; i < n && at != std::string::npos; ++i) {
+        at = line.find('\t', at);
+        if (at != std::string::npos) ++at;
+    }
+    if (at == std::string::npos) return {};
+    return line.substr(at, line.find('\t', at) - at);
 }
 
-void load_cookies(CURLSH *share) {
-    std::ifstream in(cookie_file());
-    std::string line;
-    with_share_handle(share, [&](CURL *easy) {
-        while (std::getline(in, line)) {
-            if (line.empty() || line[0] == '#') continue;
-            curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str());
-        }
-    });
+std::string line_domain(std::string_view line) {
+    std::string_view d = field(line, 0);
+    if (d.substr(0, 10) == "#HttpOnly_") d.remove_prefix(10);
+    if (!d.empty() && d[0] == '.') d.remove_prefix(1);
+    return std::string(d);
 }
 
-struct UrlParts {
-    std::string host;
+std::vector<std::string> persistent(const std::vector<std::string> &lines) {
+    std::vector<std::string> kept;
+    long long now = static_cast<long long>(std::time(nullptr));
+    for (const auto &line : lines)
+        if (std::atoll(std::string(field(line, 4)).c_str()) > now) kept.push_back(line);
+    std::sort(kept.begin(), kept.end());
+    return kept;
+}
+
+void say_not_kept(const std::string &file, const char *why) {
+    CookieState &s = state();
+    if (s.said_not_kept) return;
+    s.said_not_kept = true;
+    std::fprintf(stderr, "tolvar: cannot write the cookie file %s (%s); cookies will not be kept\n", file.c_str(), why);
+}
+
+void make_folder(const std::string &folder) {
+    for (size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1))
+        mkdir(folder.substr(0, slash).c_str(), 0700);
+    mkdir(folder.c_str(), 0700);
+}
+
+// The whole file replaced, or left as it was.
+bool write_file(const std::vector<std::string> &lines) {
+    CookieState &s = state();
+    std::string file = cookie_file();
+    std::string folder = file.substr(0, file.rfind('/'));
+    if (!s.folder_made) {
+        make_folder(folder);
+        s.folder_made = true;
+    }
+    std::string temporary = file + ".new";
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        say_not_kept(file, std::strerror(errno));
+        return false;
+    }
+    std::string content = "# Netscape HTTP Cookie File\n";
+    for (const auto &line : lines) content += line + "\n";
+    bool written = write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    int error = written ? 0 : errno;
+    if (written && fsync(fd) != 0) written = false, error = errno;
+    close(fd);
+    if (written && rename(temporary.c_str(), file.c_str()) != 0) written = false, error = errno;
+    if (!written) {
+        unlink(temporary.c_str());
+        say_not_kept(file, error ? std::strerror(error) : "short write");
+        return false;
+    }
+    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return true;
+}
+
+// Hands the kept lines to libcurl as a cookie file of its own, read in one
+// pass; the copy lives in memory (a file under /tmp where memory files are not
+// to be had).
+void load_lines(CURL *helper, const std::string &text) {
+    int fd = memfd_create("cookies", MFD_CLOEXEC);
     std::string path;
-};
+    char temporary[] = "/tmp/tolvar-cookies-XXXXXX";
+    if (fd >= 0) path = "/proc/self/fd/" + std::to_string(fd);
+    if (fd < 0 || access(path.c_str(), R_OK) != 0) {
+        if (fd >= 0) close(fd);
+        fd = mkostemp(temporary, O_CLOEXEC);
+        if (fd < 0) return;
+        path = temporary;
+    }
+    bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    if (written) {
+        curl_easy_setopt(helper, CURLOPT_COOKIEFILE, path.c_str());
+        curl_easy_setopt(helper, CURLOPT_COOKIELIST, "RELOAD");
+    }
+    if (path == temporary) unlink(temporary);
+    close(fd);
+}
 
-bool split_url(const std::string &url, UrlParts &out) {
-    std::string rest;
-    if (platform::ascii_lower(url.substr(0, 7)) == "http://") rest = url.substr(7);
-    else if (platform::ascii_lower(url.substr(0, 8)) == "https://") rest = url.substr(8);
-    else return false;
-    size_t slash = rest.find('/');
-    std::string authority = rest.substr(0, slash);
-    out.path = slash == std::string::npos ? "/" : rest.substr(slash);
-    out.path = out.path.substr(0, out.path.find_first_of("?#"));
-    out.host = platform::ascii_lower(authority.substr(0, authority.find(':')));
-    return !out.host.empty();
+void load_file(CookieState &s) {
+    std::string file = cookie_file();
+    CookieFileLimits limits;
+    CookieFileContent content = read_cookie_file(file, limits.bytes);
+    CookieFileLines lines = cookie_file_lines(content.bytes, limits);
+    if (lines.kept) load_lines(s.helper, lines.text);
+    s.in_file = persistent(store_lines(s.helper));
+    if (!content.problem.empty())
+        std::fprintf(stderr, "tolvar: the cookie file %s cannot be read (%s); %zu cookies were read\n", file.c_str(),
+                     content.problem.c_str(), lines.kept);
+    else if (content.cut || lines.ignored)
+        std::fprintf(stderr, "tolvar: the cookie file %s is damaged or too large; %zu cookies were read, %zu lines ignored\n",
+                     file.c_str(), lines.kept, lines.ignored + (content.cut ? 1 : 0));
+}
+
+// The newest record of each cookie, at most kPerHost per domain, in the order stored.
+std::vector<const CookieRecord *> newest(const std::vector<CookieRecord> &queued) {
+    std::vector<const CookieRecord *> kept;
+    std::set<std::string> seen;
+    std::map<std::string, size_t> per_host;
+    for (auto it = queued.rbegin(); it != queued.rend(); ++it) {
+        if (!seen.insert(it->key()).second) continue;
+        if (per_host[it->domain]++ >= kPerHost) continue;
+        kept.push_back(&*it);
+    }
+    std::reverse(kept.begin(), kept.end());
+    return kept;
+}
+
+void add_line(CURL *helper, const std::string &line) { curl_easy_setopt(helper, CURLOPT_COOKIELIST, line.c_str()); }
+
+// Each domain keeps at most kPerHost cookies; the oldest make room (the store
+// lists a domain's cookies oldest first).
+void limit_per_host(CURL *helper, std::vector<std::string> &lines) {
+    std::map<std::string, size_t> count;
+    for (const auto &line : lines) ++count[line_domain(line)];
+    std::vector<std::string> kept;
+    for (const auto &line : lines) {
+        size_t &n = count[line_domain(line)];
+        if (n > kPerHost) {
+            --n;
+            std::string expired = std::string(field(line, 0)) + "\t" + std::string(field(line, 1)) + "\t" +
+                                  std::string(field(line, 2)) + "\t" + std::string(field(line, 3)) + "\t1\t" +
+                                  std::string(field(line, 5)) + "\t" + std::string(field(line, 6));
+            add_line(helper, expired);
+        } else {
+            kept.push_back(line);
+        }
+    }
+    lines.swap(kept);
+}
+
+void schedule_settling() {
+    CookieState &s = state();
+    QCoreApplication *app = QCoreApplication::instance();
+    if (s.settle_scheduled || !app || QThread::currentThread() != app->thread()) return;
+    if (!s.settle_context) s.settle_context = new QObject;
+    s.settle_scheduled = true;
+    QTimer::singleShot(0, s.settle_context, [] { settle_cookies(); });
 }
 
 }  // namespace
@@ -83,108 +230,54 @@ std::string cookie_file() {
 }
 
 CURLSH *cookie_share() {
-    static CURLSH *share = [] {
+    CookieState &s = state();
+    if (!s.share) {
         curl_global_init(CURL_GLOBAL_DEFAULT);
-        CURLSH *s = curl_share_init();
-        curl_share_setopt(s, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-        curl_share_setopt(s, CURLSHOPT_LOCKFUNC, lock_share);
-        curl_share_setopt(s, CURLSHOPT_UNLOCKFUNC, unlock_share);
-        return s;
-    }();
-    static std::once_flag loaded;
-    std::call_once(loaded, [] { load_cookies(share); });
-    return share;
+        s.share = curl_share_init();
+        curl_share_setopt(s.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        curl_share_setopt(s.share, CURLSHOPT_LOCKFUNC, lock_share);
+        curl_share_setopt(s.share, CURLSHOPT_UNLOCKFUNC, unlock_share);
+        s.helper = curl_easy_init();
+        curl_easy_setopt(s.helper, CURLOPT_SHARE, s.share);
+        curl_easy_setopt(s.helper, CURLOPT_COOKIEFILE, "");
+        load_file(s);
+    }
+    return s.share;
 }
 
 bool set_cookie(const std::string &url, const std::string &name, const std::string &data) {
-    UrlParts parts;
-    if (!split_url(url, parts) || name.empty()) return false;
-    size_t semicolon = data.find(';');
-    std::string value = trim(data.substr(0, semicolon));
-    std::string domain, path, expires;
-    while (semicolon != std::string::npos) {
-        size_t next = data.find(';', semicolon + 1);
-        std::string attribute = trim(data.substr(semicolon + 1, next == std::string::npos ? std::string::npos
-                                                                                          : next - semicolon - 1));
-        semicolon = next;
-        size_t eq = attribute.find('=');
-        std::string key = platform::ascii_lower(trim(attribute.substr(0, eq)));
-        std::string val = eq == std::string::npos ? "" : trim(attribute.substr(eq + 1));
-        if (key == "domain") domain = platform::ascii_lower(val);
-        else if (key == "path") path = val;
-        else if (key == "expires") expires = val;
-    }
-    bool whole_domain = false;
-    if (!domain.empty()) {
-        if (domain[0] == '.') domain.erase(0, 1);
-        bool matches = parts.host == domain ||
-                       (parts.host.size() > domain.size() &&
-                        parts.host.compare(parts.host.size() - domain.size(), domain.size(), domain) == 0 &&
-                        parts.host[parts.host.size() - domain.size() - 1] == '.');
-        if (!matches) return false;
-        whole_domain = true;
-    } else {
-        domain = parts.host;
-    }
-    if (path.empty()) {
-        path = parts.path.substr(0, parts.path.rfind('/'));
-        if (path.empty()) path = "/";
-    }
-    long long expiry = 0;  // a session cookie
-    if (!expires.empty()) {
-        time_t t = curl_getdate(expires.c_str(), nullptr);
-        expiry = t <= 0 ? 1 : static_cast<long long>(t);  // unreadable or past: gone at once
-    }
-    // Netscape cookie-file line: a host-only cookie unless a domain was named.
-    std::string line = (whole_domain ? "." : "") + domain + "\t" + (whole_domain ? "TRUE" : "FALSE") + "\t" + path +
-                       "\tFALSE\t" + std::to_string(expiry) + "\t" + name + "\t" + value;
-    with_share_handle(cookie_share(), [&](CURL *easy) { curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str()); });
+    std::optional<CookieRecord> record = cookie_record(url, name, data);
+    if (!record) return false;
+    cookie_share();
+    state().queued.push_back(std::move(*record));
     cookies_changed();
     return true;
 }
 
 void cookies_changed() {
-    std::lock_guard lock(g_dirty_lock);
-    g_dirty = true;
+    state().changed = true;
+    schedule_settling();
 }
 
-void save_cookies() {
-    {
-        std::lock_guard lock(g_dirty_lock);
-        if (!g_dirty) return;
-        g_dirty = false;
-    }
-    std::vector<std::string> persistent;
-    time_t now = std::time(nullptr);
-    with_share_handle(cookie_share(), [&](CURL *easy) {
-        curl_slist *list = nullptr;
-        curl_easy_getinfo(easy, CURLINFO_COOKIELIST, &list);
-        for (curl_slist *l = list; l; l = l->next) {
-            // domain, subdomains, path, secure, expiry, name, value
-            std::string line = l->data;
-            size_t at = 0;
-            for (int field = 0; field < 4 && at != std::string::npos; ++field) at = line.find('\t', at + 1);
-            if (at == std::string::npos) continue;
-            long long expiry = std::atoll(line.c_str() + at + 1);
-            if (expiry > now) persistent.push_back(line);
-        }
-        curl_slist_free_all(list);
-    });
-    std::string file = cookie_file();
-    std::string folder = file.substr(0, file.rfind('/'));
-    for (size_t slash = 1; slash != std::string::npos; slash = folder.find('/', slash + 1))
-        mkdir(folder.substr(0, slash).c_str(), 0700);
-    mkdir(folder.c_str(), 0700);
-    std::string temporary = file + ".new";
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return;
-    std::string content = "# Netscape HTTP Cookie File\n";
-    for (const auto &line : persistent) content += line + "\n";
-    bool written = write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
-    written = fsync(fd) == 0 && written;
-    close(fd);
-    if (written) rename(temporary.c_str(), file.c_str());
-    else unlink(temporary.c_str());
+void settle_cookies() {
+    CookieState &s = state();
+    s.settle_scheduled = false;
+    if (!s.changed || !s.share) return;
+    s.changed = false;
+    for (const CookieRecord *c : newest(s.queued)) add_line(s.helper, c->line());
+    s.queued.clear();
+    std::vector<std::string> lines = store_lines(s.helper);
+    limit_per_host(s.helper, lines);
+    std::vector<std::string> now_persistent = persistent(lines);
+    if (now_persistent != s.in_file && write_file(now_persistent)) s.in_file = std::move(now_persistent);
 }
 
 }  // namespace tolvar::wininet
+
+// Cookies still waiting are settled when the program ends (or the stand-in is unloaded).
+__attribute__((destructor)) static void settle_cookies_at_exit() {
+    tolvar::wininet::settle_cookies();
+    auto &s = tolvar::wininet::state();
+    delete s.settle_context;  // drops a settling still posted to the event loop
+    s.settle_context = nullptr;
+}

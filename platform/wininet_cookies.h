@@ -1,6 +1,12 @@
 // The process-wide cookie store of the wininet stand-in: one libcurl share
 // handle that every request uses, fed by replies and by InternetSetCookieA, and
 // the per-user file that keeps persistent cookies across runs.
+//
+// Session cookies live in memory only. The file is written only when the set
+// of persistent cookies changed, atomically (a temporary file, synced, renamed
+// over the old one), and never once per cookie: cookies stored by
+// InternetSetCookieA wait in a list and are settled together, before the next
+// request is sent, when the event loop next runs, or at exit.
 #pragma once
 
 #include <curl/curl.h>
@@ -13,18 +19,17 @@ namespace tolvar::wininet {
 // persistent cookies of earlier runs loaded).
 CURLSH *cookie_share();
 
-// InternetSetCookieA's meaning: the value ends at the first ';' of `data`;
-// "domain=" (a leading dot dropped) must match the address's host; "path=" as
-// given, else the address's path; "expires=" makes the cookie persistent, and
-// a date in the past deletes it; other attributes are ignored. False when the
-// address or the domain does not fit.
+// InternetSetCookieA: the cookie as cookie_record() reads it, queued for the
+// store. False when the address, the domain or the cookie does not fit.
 bool set_cookie(const std::string &url, const std::string &name, const std::string &data);
 
-// Marks the store as changed by a reply, so the file is written again.
+// A reply brought cookies into the store by itself.
 void cookies_changed();
-// Writes the persistent cookies to the per-user file (mode 0600) if the store
-// changed since the last write.
-void save_cookies();
+
+// Moves the queued cookies into the store (the newest of each name, at most 50
+// per domain, the oldest ones making room) and writes the file if the
+// persistent cookies are no longer those it holds.
+void settle_cookies();
 
 // The per-user cookie file: $XDG_DATA_HOME/Corvane/WinINet/cookies.txt.
 std::string cookie_file();

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -47,8 +48,15 @@ std::string escaped_target(const std::string &path) {
     return out;
 }
 
-// Lets the window's pending events run while a reply is awaited.
+// Lets the window's pending events run while a reply is awaited, at most once
+// a millisecond: an event-loop iteration costs a poll of its own, and libcurl
+// may wake this loop for every piece of a fast reply.
 void pump_events() {
+    using clock = std::chrono::steady_clock;
+    static clock::time_point last;
+    clock::time_point now = clock::now();
+    if (now - last < std::chrono::milliseconds(1)) return;
+    last = now;
     if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
@@ -59,7 +67,7 @@ Timeouts timeouts() {
 }
 
 Request::~Request() {
-    if (multi_ && easy_) curl_multi_remove_handle(multi_, easy_);
+    if (attached_) curl_multi_remove_handle(multi_, easy_);
     if (easy_) curl_easy_cleanup(easy_);
     if (multi_) curl_multi_cleanup(multi_);
     curl_slist_free_all(header_list_);
@@ -75,7 +83,11 @@ bool Request::send(const std::string &headers, const std::string &body) {
     set_connection_options();
     set_method_and_body();
     set_header_lines(headers);
-    curl_multi_add_handle(multi_, easy_);
+    // Cookies stored since the last exchange go into the store before this one.
+    settle_cookies();
+    attached_ = curl_multi_add_handle(multi_, easy_) == CURLM_OK;
+    if (!attached_) return false;
+    heard();
     drive(&Request::headers_ready);
     return headers_done_ || (finished_ && result_ == CURLE_OK);
 }
@@ -96,8 +108,7 @@ void Request::set_connection_options() {
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     Timeouts t = timeouts();
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, t.connect_ms);
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, std::max(1L, (t.receive_ms + 999) / 1000));
+    silence_limit_ = std::chrono::milliseconds(t.receive_ms);
     if (!(flags & INTERNET_FLAG_NO_AUTO_REDIRECT)) {
         curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, 30L);
@@ -124,6 +135,10 @@ void Request::set_method_and_body() {
         if (has_body()) {
             curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, body_.data());
             curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_.size()));
+            // A body going out is no silence of the server's.
+            curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &Request::on_progress);
+            curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);
+            curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
         }
     }
 }
@@ -162,38 +177,79 @@ size_t Request::read(uint8_t *out, size_t size, bool &failed) {
     size_t n = std::min(size, buffered());
     if (n) std::memcpy(out, buffer_.data() + read_at_, n);
     read_at_ += n;
-    if (read_at_ > buffer_.size() / 2) {
-        buffer_.erase(0, read_at_);
+    if (read_at_ == buffer_.size()) {
+        buffer_.clear();  // keeps its capacity for the next pieces
         read_at_ = 0;
     }
     if (paused_ && buffered() < kPauseAbove / 2) {
         paused_ = false;
+        heard();  // the pause was the reader's, not the server's silence
         curl_easy_pause(easy_, CURLPAUSE_CONT);
     }
     failed = n == 0 && finished_ && result_ != CURLE_OK;
     return n;
 }
 
+void Request::collect_result() {
+    int left = 0;
+    while (CURLMsg *m = curl_multi_info_read(multi_, &left)) {
+        if (m->msg == CURLMSG_DONE) {
+            finished_ = true;
+            result_ = m->data.result;
+        }
+    }
+}
+
+void Request::give_up(CURLcode why) {
+    if (attached_) curl_multi_remove_handle(multi_, easy_);
+    attached_ = false;
+    finished_ = true;
+    result_ = why;
+}
+
+// The receive time-out counts silence: time since the server last sent
+// anything, from the moment the connection stands (the connect time-out covers
+// what comes before).
+void Request::check_silence() {
+    auto now = std::chrono::steady_clock::now();
+    if (!connected_) {
+        curl_off_t connect_time = 0;
+        curl_easy_getinfo(easy_, CURLINFO_CONNECT_TIME_T, &connect_time);
+        if (connect_time > 0) {
+            connected_ = true;
+            last_heard_ = now;
+        }
+        return;
+    }
+    if (now - last_heard_ >= silence_limit_) give_up(CURLE_OPERATION_TIMEDOUT);
+}
+
 void Request::drive(bool (Request::*ready)() const) {
     while (!(this->*ready)()) {
         int running = 0;
         curl_multi_perform(multi_, &running);
-        int left = 0;
-        while (CURLMsg *m = curl_multi_info_read(multi_, &left)) {
-            if (m->msg == CURLMSG_DONE) {
-                finished_ = true;
-                result_ = m->data.result;
-            }
-        }
+        collect_result();
+        if ((this->*ready)()) break;
+        check_silence();
         if ((this->*ready)()) break;
         curl_multi_poll(multi_, nullptr, 0, 15, nullptr);
         pump_events();
     }
 }
 
+int Request::on_progress(void *self, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded) {
+    auto *r = static_cast<Request *>(self);
+    if (uploaded != r->uploaded_) {
+        r->uploaded_ = uploaded;
+        r->heard_from_server();
+    }
+    return 0;
+}
+
 size_t Request::on_header(char *data, size_t size, size_t count, void *self) {
     auto *r = static_cast<Request *>(self);
     size_t n = size * count;
+    r->heard_from_server();
     std::string line(data, n);
     if (line.rfind("HTTP/", 0) == 0) {
         // A new reply: a redirect's or an interim one's block is replaced.
@@ -220,7 +276,13 @@ size_t Request::on_body(char *data, size_t size, size_t count, void *self) {
         r->paused_ = true;
         return CURL_WRITEFUNC_PAUSE;
     }
+    r->heard_from_server();
     r->headers_done_ = true;
+    if (r->read_at_ > r->buffer_.size() / 2) {
+        // More than half of the block is read: drop that part, once, before growing.
+        r->buffer_.erase(0, r->read_at_);
+        r->read_at_ = 0;
+    }
     r->buffer_.append(data, size * count);
     return size * count;
 }

@@ -6,6 +6,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,7 +40,7 @@ struct Connection : Handle {
 // WININET_RECEIVE_TIMEOUT (milliseconds) say otherwise, as the registry would.
 struct Timeouts {
     long connect_ms = 60000;
-    long receive_ms = 30000;  // a reply silent this long is given up
+    long receive_ms = 30000;  // a reply silent this long is given up (slow but steady is not silent)
 };
 Timeouts timeouts();
 
@@ -79,6 +80,15 @@ private:
     static size_t on_header(char *data, size_t size, size_t count, void *self);
     static size_t on_body(char *data, size_t size, size_t count, void *self);
     void drive(bool (Request::*ready)() const);
+    void collect_result();
+    void check_silence();
+    void give_up(CURLcode why);
+    void heard() { last_heard_ = std::chrono::steady_clock::now(); }
+    void heard_from_server() {
+        connected_ = true;
+        heard();
+    }
+    static int on_progress(void *self, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded);
     bool headers_ready() const { return headers_done_ || finished_; }
     bool body_ready() const { return buffered() > 0 || finished_; }
     size_t buffered() const { return buffer_.size() - read_at_; }
@@ -93,6 +103,14 @@ private:
     bool finished_ = false;
     bool paused_ = false;
     CURLcode result_ = CURLE_OK;
+    bool attached_ = false;   // the easy handle is in the multi handle
+    bool connected_ = false;  // the silence clock runs from the connection on
+    curl_off_t uploaded_ = 0;
+    std::chrono::steady_clock::time_point last_heard_;
+    std::chrono::milliseconds silence_limit_{30000};
+    // Body bytes libcurl delivered and the program has not read yet: the
+    // unread part starts at read_at_; the block is emptied, not shifted, once
+    // it has all been read.
     std::string buffer_;
     size_t read_at_ = 0;
 };

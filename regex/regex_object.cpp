@@ -12,15 +12,24 @@ using namespace tolvar::regex;
 namespace {
 
 // GBK texts to the engine's UTF-16 and back, through the system's code pages.
-std::u16string wide(const char *gbk) {
-    auto units = tolvar::runtime::to_wide(gbk ? gbk : "", tolvar::runtime::kCodePageGbk);
-    if (!units.empty()) units.pop_back();  // the terminating zero unit
-    return std::u16string(units.begin(), units.end());
+// The units as the conversion gives them, the terminating zero unit included.
+std::vector<uint16_t> units_of(const char *gbk) {
+    return tolvar::runtime::to_wide(gbk ? gbk : "", tolvar::runtime::kCodePageGbk);
 }
 
+// A view of those units without their zero (PCRE2's 16-bit units are uint16_t
+// as well; the engine reads them as char16_t).
+std::u16string_view view_of(const std::vector<uint16_t> &units) {
+    return {reinterpret_cast<const char16_t *>(units.data()), units.empty() ? 0 : units.size() - 1};
+}
+
+std::u16string wide(const char *gbk) { return std::u16string(view_of(units_of(gbk))); }
+
 char *gbk_text(std::u16string_view units) {
-    std::vector<uint16_t> input(units.begin(), units.end());
-    input.push_back(0);
+    static std::vector<uint16_t> input;  // with the terminating zero unit; kept for the next text
+    input.resize(units.size() + 1);
+    if (!units.empty()) std::memcpy(input.data(), units.data(), units.size() * sizeof(char16_t));
+    input.back() = 0;
     return tolvar::runtime::new_text(tolvar::runtime::from_wide(input, tolvar::runtime::kCodePageGbk));
 }
 
@@ -80,7 +89,8 @@ extern "C" char *regex_replace(RegexObject *self, const char *source, OptionalTe
 // Slot 5: replaces the match collection with this search's.
 extern "C" int32_t regex_execute(RegexObject *self, const char *subject) {
     if (!self->engine) return 0;
-    MatchCollection *found = self->engine->execute(wide(subject));
+    std::vector<uint16_t> units = units_of(subject);
+    MatchCollection *found = self->engine->execute(view_of(units));
     release_ref(self->matches);
     self->matches = found;
     self->match_count = static_cast<int32_t>(found->items.size());

@@ -20,6 +20,8 @@ inline constexpr uint32_t kCodePageUtf8 = 65001;
 // The text up to its first zero byte as UTF-16 units, the zero unit included.
 std::vector<uint16_t> to_wide(std::string_view text, uint32_t code_page,
                               Dll command = Dll::MultiByteToWideChar);
+// The same for a zero-terminated text, converted where it lies.
+std::vector<uint16_t> to_wide(const char *text, uint32_t code_page, Dll command = Dll::MultiByteToWideChar);
 // UTF-16 units up to the first zero unit as a text in the code page; a
 // character the code page lacks becomes the system's default character.
 std::string from_wide(const std::vector<uint16_t> &units, uint32_t code_page,

@@ -9,7 +9,9 @@ namespace tolvar::web {
 namespace {
 
 // A text read as a decimal number, any fraction dropped: leading blanks, a
-// sign and the digits that follow; 0 when there are none.
+// sign and the digits that follow; 0 when there are none. A number beyond the
+// 32-bit range stays beyond any port (INT32_MAX or INT32_MIN), so it cannot
+// wrap round to a small one.
 int32_t text_to_integer(const std::string &text) {
     size_t at = text.find_first_not_of(' ');
     if (at == std::string::npos) return 0;
@@ -18,7 +20,7 @@ int32_t text_to_integer(const std::string &text) {
     int64_t value = 0;
     for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
         value = value * 10 + (text[at] - '0');
-        if (value > INT32_MAX) return 0;
+        if (value > INT32_MAX) return negative ? INT32_MIN : INT32_MAX;
     }
     return static_cast<int32_t>(negative ? -value : value);
 }
@@ -34,8 +36,12 @@ std::string url_host(std::string_view address) {
 
 std::string url_path(std::string_view address) {
     std::string host = url_host(address);
-    size_t at = find_ignoring_case(address, host);
-    size_t slash = address.find('/', at == std::string::npos ? 0 : at);
+    // The host is looked for after the scheme's "://", so that the "h" of
+    // "http" is never taken for a host "h".
+    size_t scheme = address.find("://");
+    size_t from = scheme == std::string::npos ? 0 : scheme + 3;
+    size_t at = find_ignoring_case(address, host, from);
+    size_t slash = address.find('/', at == std::string::npos ? from : at);
     return slash == std::string::npos ? std::string("/") : std::string(address.substr(slash));
 }
 

@@ -1,10 +1,13 @@
 // Compiled with -fexec-charset=GBK.
 #include "web/web_access.h"
 
+#include <cstring>
+
 #include "abi/win32.h"
 #include "runtime/runtime.h"
 #include "runtime/window.h"
 #include "web/encoding.h"
+#include "web/reply_cookies.h"
 #include "web/text_ops.h"
 #include "web/url.h"
 #include "web/window_lookup.h"
@@ -31,7 +34,6 @@ constexpr char kAcceptLine[] =
     "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n";
 constexpr char kLanguageLine[] = "Accept-Language: zh-cn\r\n";
 constexpr char kFormTypeLine[] = "Content-Type: application/x-www-form-urlencoded\r\n";
-constexpr char kCookieMarker[] = "Set-Cookie: ";
 constexpr char kMethodError[] = "【网页_访问】命令的第二个【访问方式】参数有误,请返回修改";
 
 constexpr DWORD kReadPiece = 512;
@@ -60,7 +62,7 @@ Bytes read_body(HINTERNET request) {
     auto read = dll<InternetReadFileFn>(Dll::InternetReadFile);
     uint8_t piece[kReadPiece];
     for (;;) {
-        std::fill(std::begin(piece), std::end(piece), 0);
+        std::memset(piece, 0, sizeof piece);
         runtime::process_events();
         DWORD count = 0;
         read(request, piece, kReadPiece, &count);
@@ -88,24 +90,16 @@ std::string header_block(HINTERNET request) {
 
 // Every "Set-Cookie: " line goes to the cookie store for "http://" + host.
 void store_cookies(const std::string &block, const std::string &host) {
-    if (find_ignoring_case(block, kCookieMarker) == std::string::npos) return;
+    std::vector<ReplyCookie> cookies = reply_cookies(block);
+    if (cookies.empty()) return;
     auto set_cookie = dll<InternetSetCookieAFn>(Dll::InternetSetCookieA);
     std::string url = "http://" + host;
-    size_t at = 0;
-    while (at < block.size()) {
-        size_t end = block.find("\r\n", at);
-        std::string line = block.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        at = end == std::string::npos ? block.size() : end + 2;
-        if (find_ignoring_case(line, kCookieMarker) == std::string::npos || line.size() < 12) continue;
-        std::string cookie = line.substr(12);
-        size_t eq = cookie.find('=');
-        if (eq == std::string::npos) continue;  // a line without a name is not a cookie
-        set_cookie(url.c_str(), cookie.substr(0, eq).c_str(), cookie.substr(eq + 1).c_str());
-    }
+    for (const ReplyCookie &c : cookies) set_cookie(url.c_str(), c.name.c_str(), c.data.c_str());
 }
 
-Bytes converted(const Bytes &body, int32_t reply_conversion) {
-    std::string text(body.begin(), body.end());
+// The body as read, or converted as asked; the conversions read it as text in place.
+Bytes converted(Bytes body, int32_t reply_conversion) {
+    std::string_view text(reinterpret_cast<const char *>(body.data()), body.size());
     std::string out;
     if (reply_conversion == kReplyFromUtf8) out = utf8_to_gbk(text);
     else if (reply_conversion == kReplyFromBig5) out = big5_to_gbk_simplified(text);
@@ -143,8 +137,12 @@ Bytes 网页_访问(std::string &address, int32_t 访问方式, const std::strin
             h.internet = dll<InternetOpenAFn>(Dll::InternetOpenA)(kUserAgent, INTERNET_OPEN_TYPE_PROXY,
                                                                   ("http=" + proxy).c_str(), nullptr, 0);
         if (!h.internet) return {};
-        auto port = static_cast<INTERNET_PORT>(url_port(address));
-        h.connection = dll<InternetConnectAFn>(Dll::InternetConnectA)(h.internet, host.c_str(), port, "", "",
+        // A port beyond 16 bits names no port: it fails as an address that
+        // cannot be reached does, instead of reaching another port.
+        int32_t port = url_port(address);
+        if (port < 0 || port > 0xFFFF) return {};
+        h.connection = dll<InternetConnectAFn>(Dll::InternetConnectA)(h.internet, host.c_str(),
+                                                                      static_cast<INTERNET_PORT>(port), "", "",
                                                                       INTERNET_SERVICE_HTTP, 0, 0);
         if (!h.connection) return {};
         h.request = dll<HttpOpenRequestAFn>(Dll::HttpOpenRequestA)(h.connection, method, path.c_str(), "HTTP/1.1",
@@ -165,7 +163,7 @@ Bytes 网页_访问(std::string &address, int32_t 访问方式, const std::strin
         block = header_block(h.request);
     }
     store_cookies(block, host);
-    return converted(body, reply_conversion);
+    return converted(std::move(body), reply_conversion);
 }
 
 }  // namespace tolvar::web

@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -14,14 +15,21 @@ using namespace tolvar::test;
 
 namespace {
 
-// Waits until the kernel has loaded its stand-ins (its signal handling is in
-// place by then), then asks the program to end.
+// Whether the process catches SIGTERM (the "SigCgt" mask of its status).
+bool catches_sigterm(pid_t pid) {
+    std::string status = read_file("/proc/" + std::to_string(pid) + "/status");
+    size_t at = status.find("SigCgt:");
+    if (at == std::string::npos) return false;
+    unsigned long long mask = std::strtoull(status.c_str() + at + 7, nullptr, 16);
+    return mask & (1ull << (SIGTERM - 1));
+}
+
+// Waits until the kernel has put its signal handling in place (stand-ins are
+// opened only when first called, so their mapping says nothing), then asks the
+// program to end.
 void end_when_running(pid_t pid) {
-    auto maps = "/proc/" + std::to_string(pid) + "/maps";
-    for (int i = 0; i < 500; ++i) {
-        if (read_file(maps).find("wininet.so") != std::string::npos) break;
+    for (int i = 0; i < 500 && !catches_sigterm(pid); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     kill(pid, SIGTERM);
 }

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -77,7 +78,7 @@ public:
         stopping_ = true;
         acceptor_.join();
         close(listen_fd_);
-        for (auto &t : connections_) t.join();
+        for (auto &c : connections_) c.thread.join();
     }
 
     uint16_t port() const { return port_; }
@@ -89,6 +90,24 @@ public:
     }
 
 private:
+    struct Connection {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+
+    // Threads of connections that have ended are joined as new ones come, so
+    // a long run (a benchmark) keeps only the live ones.
+    void join_finished() {
+        for (auto it = connections_.begin(); it != connections_.end();) {
+            if (*it->done) {
+                it->thread.join();
+                it = connections_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
     void accept_loop() {
         while (!stopping_) {
             pollfd p{listen_fd_, POLLIN, 0};
@@ -96,7 +115,13 @@ private:
             int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) continue;
             std::lock_guard lock(mutex_);
-            connections_.emplace_back([this, fd] { serve(fd); });
+            join_finished();
+            auto done = std::make_shared<std::atomic<bool>>(false);
+            connections_.push_back({std::thread([this, fd, done] {
+                                        serve(fd);
+                                        *done = true;
+                                    }),
+                                    done});
         }
     }
 
@@ -146,7 +171,7 @@ private:
     std::atomic<bool> stopping_{false};
     std::thread acceptor_;
     std::mutex mutex_;
-    std::vector<std::thread> connections_;
+    std::vector<Connection> connections_;
     std::vector<HttpRequest> requests_;
 };
 
