@@ -39,7 +39,11 @@ if answers; then
   echo "run-tolvar.sh: a service already answers on $listen; using it" >&2
 else
   mkdir -p "$data"
-  "$bin/tolvar-service" --listen "$listen" --log "$log" &
+  # The service gets SIGTERM should this script be killed outright (no trap
+  # runs then), so it does not outlive the client it was started for.
+  with_parent=()
+  if setpriv --help 2>/dev/null | grep -q -- --pdeathsig; then with_parent=(setpriv --pdeathsig TERM); fi
+  "${with_parent[@]}" "$bin/tolvar-service" --listen "$listen" --log "$log" &
   service_pid=$!
   for _ in $(seq 100); do
     answers && break
