@@ -106,6 +106,10 @@ static inline void *tolvar_arg_pointer(tolvar_arg arg) {
 #define TOLVAR_ERROR_INDEX_BELOW 4
 #define TOLVAR_ERROR_WRONG_TYPE 5
 #define TOLVAR_ERROR_DLL_ARGUMENTS 6
+/* Our own: something failed that no input should make fail (memory ran out,
+ * an internal fault). Raised in place of an exception that would otherwise
+ * leave a routine, a service or an export and unwind into C frames. */
+#define TOLVAR_ERROR_UNEXPECTED 7
 
 /* Codes of slot 0x30: (3, routine address, 0) registers a routine to run when
    the program ends; (2, 4, array variable's address) comes before an array is

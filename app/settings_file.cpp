@@ -18,11 +18,7 @@ namespace tolvar::app {
 namespace {
 
 // The referrer number lives for the whole run as the program's own heap text.
-void set_referrer_number(std::string_view number) {
-    char *&referrer = globals().referrer_number;
-    if (referrer) release(referrer);
-    referrer = new_text(number);
-}
+void set_referrer_number(std::string_view number) { globals().referrer_number = new_text(number); }
 
 // Lines 1 and 2 of the content split at each CR LF; a CR LF that ends the
 // content starts no line of its own. False when there are fewer than two lines.
@@ -44,16 +40,14 @@ void use_lines(std::string_view line1, std::string_view line2) {
         return;
     }
     set_referrer_number(line1);
-    char *owner = new_text(line2);
-    char *title = join({const_text(kEditionTitlePrefix), owner});
-    set_text(TOLVAR_WINDOW_OBJECT, title);
-    release(title);
-    release(owner);
+    Text owner = new_text(line2);
+    Text title = join({const_text(kEditionTitlePrefix), owner.get()});
+    set_text(TOLVAR_WINDOW_OBJECT, title.get());
 }
 
 }  // namespace
 
-char *settings_path(const char *directory) { return join({directory, const_text(kSettingsFile)}); }
+Text settings_path(const char *directory) { return join({directory, const_text(kSettingsFile)}); }
 
 void use_default_edition() {
     set_referrer_number(const_text(kDefaultNumber));
@@ -68,11 +62,10 @@ void read_settings(const char *path) {
         use_default_edition();
         return;
     }
-    char *content = read_text(file);
+    Text content = read_text(file);
     std::string_view line1, line2;
-    if (first_two_lines(std::string_view(content, text_length(content)), line1, line2)) use_lines(line1, line2);
+    if (first_two_lines(text_view(content), line1, line2)) use_lines(line1, line2);
     else use_default_edition();
-    release(content);
     close_file(file);
 }
 

@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "kernel/file_commands.h"
+#include "kernel/guarded.h"
 #include "kernel/kernel_state.h"
 #include "kernel/services.h"
 
@@ -134,14 +135,15 @@ int32_t run_entry(const void *image) {
 
 }  // namespace tolvar::kernel
 
-TOLVAR_EXPORT void *GetNewSock(int32_t magic) {
-    return magic == 1000 ? reinterpret_cast<void *>(&tolvar::kernel::run_entry) : nullptr;
+// The exports and the run entry they hand out run behind the guard.
+TOLVAR_EXPORT void *GetNewSock(int32_t magic) noexcept {
+    return magic == 1000 ? reinterpret_cast<void *>(tolvar::kernel::guarded<tolvar::kernel::run_entry>) : nullptr;
 }
 
-TOLVAR_EXPORT int32_t RunImage(const void *image, uint64_t size) {
-    return tolvar::kernel::run_image(image, size, nullptr);
+TOLVAR_EXPORT int32_t RunImage(const void *image, uint64_t size) noexcept {
+    return tolvar::kernel::guarded<tolvar::kernel::run_image>(image, size, nullptr);
 }
 
-TOLVAR_EXPORT int32_t RunImageInFolder(const void *image, uint64_t size, const char *folder) {
-    return tolvar::kernel::run_image(image, size, folder);
+TOLVAR_EXPORT int32_t RunImageInFolder(const void *image, uint64_t size, const char *folder) noexcept {
+    return tolvar::kernel::guarded<tolvar::kernel::run_image>(image, size, folder);
 }

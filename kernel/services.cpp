@@ -13,6 +13,7 @@
 #include "kernel/control_services.h"
 #include "kernel/control_widgets.h"
 #include "kernel/file_commands.h"
+#include "kernel/guarded.h"
 #include "kernel/internet_library.h"
 #include "kernel/kernel_state.h"
 #include "kernel/pictures.h"
@@ -28,6 +29,7 @@ const char *error_description(int32_t code) {
         case TOLVAR_ERROR_INDEX_BELOW: return "array element number below 1";
         case TOLVAR_ERROR_WRONG_TYPE: return "a value is not of the required type";
         case TOLVAR_ERROR_DLL_ARGUMENTS: return "a DLL command did not take the arguments it declares";
+        case TOLVAR_ERROR_UNEXPECTED: return "an operation failed unexpectedly (out of memory or an internal fault)";
         default: return "unknown run-time error";
     }
 }
@@ -184,10 +186,14 @@ void run_routine(uint64_t address) {
     if (tolvar_routine r = state().program->routine_at(address)) r(0, nullptr);
 }
 
+// Every service behind the guard: the program calls them from its own frames,
+// and no exception may unwind back into them.
 tolvar_services service_table() {
-    return {stop_with_runtime_error, dll_command, library_command, kernel_command, get_property,
-            set_property,  allocate_block, resize_block,  release_block,  end_program,
-            event_loop,    load_window,  special};
+    return {guarded<stop_with_runtime_error>, guarded<dll_command>,   guarded<library_command>,
+            guarded<kernel_command>,          guarded<get_property>,  guarded<set_property>,
+            guarded<allocate_block>,          guarded<resize_block>,  guarded<release_block>,
+            guarded<end_program>,             guarded<event_loop>,    guarded<load_window>,
+            guarded<special>};
 }
 
 }  // namespace tolvar::kernel

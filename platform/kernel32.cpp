@@ -252,12 +252,25 @@ UChar32 simplified(UChar32 c) {
 
 }  // namespace
 
-STANDIN_EXPORT DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+// The other stand-ins reach this value through SetLastError; here it is at hand.
+void tolvar::platform::set_last_error(DWORD error) { g_last_error = error; }
 
-STANDIN_EXPORT DWORD GetLastError() { return g_last_error; }
-STANDIN_EXPORT void SetLastError(DWORD error) { g_last_error = error; }
+STANDIN_FUNCTION(DWORD, GetCurrentProcessId, ()) {
+    return static_cast<DWORD>(getpid());
+}
+STANDIN_FUNCTION_END(0)
 
-STANDIN_EXPORT int MultiByteToWideChar(UINT code_page, DWORD, LPCSTR text, int length, LPWSTR out, int size) {
+STANDIN_FUNCTION(DWORD, GetLastError, ()) {
+    return g_last_error;
+}
+STANDIN_FUNCTION_END(0)
+
+STANDIN_FUNCTION(void, SetLastError, (DWORD error)) {
+    g_last_error = error;
+}
+STANDIN_FUNCTION_END()
+
+STANDIN_FUNCTION(int, MultiByteToWideChar, (UINT code_page, DWORD, LPCSTR text, int length, LPWSTR out, int size)) {
     std::lock_guard lock(g_lock);
     UConverter *c = converter(code_page);
     int n = 0;
@@ -268,9 +281,10 @@ STANDIN_EXPORT int MultiByteToWideChar(UINT code_page, DWORD, LPCSTR text, int l
     return convert_once(g_last_decoded, code_page, text, n, reinterpret_cast<char16_t *>(out), size,
                         [&] { return decode(c, text, n); });
 }
+STANDIN_FUNCTION_END(0)
 
-STANDIN_EXPORT int WideCharToMultiByte(UINT code_page, DWORD, LPCWSTR units, int length, LPSTR out, int size,
-                                       LPCSTR, BOOL *used_default) {
+STANDIN_FUNCTION(int, WideCharToMultiByte,
+                 (UINT code_page, DWORD, LPCWSTR units, int length, LPSTR out, int size, LPCSTR, BOOL *used_default)) {
     std::lock_guard lock(g_lock);
     UConverter *c = converter(code_page);
     int n = 0;
@@ -281,8 +295,9 @@ STANDIN_EXPORT int WideCharToMultiByte(UINT code_page, DWORD, LPCWSTR units, int
     if (all_ascii(input, n)) return deliver_ascii(input, n, out, size);
     return convert_once(g_last_encoded, code_page, input, n, out, size, [&] { return encode(c, input, n); });
 }
+STANDIN_FUNCTION_END(0)
 
-STANDIN_EXPORT int LCMapStringA(LCID, DWORD flags, LPCSTR text, int length, LPSTR out, int size) {
+STANDIN_FUNCTION(int, LCMapStringA, (LCID, DWORD flags, LPCSTR text, int length, LPSTR out, int size)) {
     std::lock_guard lock(g_lock);
     int n = 0;
     if (!(flags & LCMAP_SIMPLIFIED_CHINESE) || size < 0 || !input_length(text, length, 1, n) || n == 0)
@@ -305,3 +320,4 @@ STANDIN_EXPORT int LCMapStringA(LCID, DWORD flags, LPCSTR text, int length, LPST
     if (result.size() != static_cast<size_t>(n)) result.assign(text, static_cast<size_t>(n));
     return deliver(result.data(), static_cast<int>(result.size()), out, size);
 }
+STANDIN_FUNCTION_END(0)

@@ -5,6 +5,7 @@
 
 #include "regex/regex_content.h"
 #include "runtime/code_pages.h"
+#include "runtime/routine.h"
 #include "runtime/runtime.h"
 
 using namespace tolvar::regex;
@@ -25,13 +26,16 @@ std::u16string_view view_of(const std::vector<uint16_t> &units) {
 
 std::u16string wide(const char *gbk) { return std::u16string(view_of(units_of(gbk))); }
 
+// A new heap text handed to the caller, who releases it.
 char *gbk_text(std::u16string_view units) {
     static std::vector<uint16_t> input;  // with the terminating zero unit; kept for the next text
     input.resize(units.size() + 1);
     if (!units.empty()) std::memcpy(input.data(), units.data(), units.size() * sizeof(char16_t));
     input.back() = 0;
-    return tolvar::runtime::new_text(tolvar::runtime::from_wide(input, tolvar::runtime::kCodePageGbk));
+    return tolvar::runtime::new_text(tolvar::runtime::from_wide(input, tolvar::runtime::kCodePageGbk)).release();
 }
+
+char *empty_text() { return tolvar::runtime::new_text("").release(); }
 
 template <class T>
 void release_ref(T *&reference) {
@@ -47,23 +51,25 @@ const Match *match_at(const RegexObject *self, int32_t index) {
 }  // namespace
 
 // Slot 0: releases both references; the owner frees the object itself.
-extern "C" void regex_destroy(RegexObject *self) {
+TOLVAR_ROUTINE(void, regex_destroy, (RegexObject *self)) {
     release_ref(self->matches);
     release_ref(self->engine);
 }
+TOLVAR_ROUTINE_END
 
 // Slot 1: a new object sharing engine and matches until either side runs
 // create or execute.
-extern "C" RegexObject *regex_copy(const RegexObject *self) {
+TOLVAR_ROUTINE(RegexObject *, regex_copy, (const RegexObject *self)) {
     auto *copy = new RegexObject(*self);
     if (copy->engine) copy->engine->add_ref();
     if (copy->matches) copy->matches->add_ref();
     return copy;
 }
+TOLVAR_ROUTINE_END
 
 // Slot 2: a new engine with the options (true where not given) and the pattern.
-extern "C" int32_t regex_create(RegexObject *self, const char *pattern, OptionalBool ignore_case,
-                                OptionalBool multiline, OptionalBool global) {
+TOLVAR_ROUTINE(int32_t, regex_create, (RegexObject *self, const char *pattern, OptionalBool ignore_case,
+                                OptionalBool multiline, OptionalBool global)) {
     release_ref(self->matches);
     release_ref(self->engine);
     self->engine = new RegExp;
@@ -74,20 +80,23 @@ extern "C" int32_t regex_create(RegexObject *self, const char *pattern, Optional
     self->engine->pattern = wide(pattern);
     return 1;
 }
+TOLVAR_ROUTINE_END
 
 // Slot 3.
-extern "C" char *regex_pattern(const RegexObject *self) {
-    return self->engine ? gbk_text(self->engine->pattern) : tolvar::runtime::new_text("");
+TOLVAR_ROUTINE(char *, regex_pattern, (const RegexObject *self)) {
+    return self->engine ? gbk_text(self->engine->pattern) : empty_text();
 }
+TOLVAR_ROUTINE_END
 
 // Slot 4: the matches and their count stay as they are.
-extern "C" char *regex_replace(RegexObject *self, const char *source, OptionalText replacement) {
-    if (!self->engine) return tolvar::runtime::new_text("");
+TOLVAR_ROUTINE(char *, regex_replace, (RegexObject *self, const char *source, OptionalText replacement)) {
+    if (!self->engine) return empty_text();
     return gbk_text(self->engine->replace(wide(source), wide(replacement.value)));
 }
+TOLVAR_ROUTINE_END
 
 // Slot 5: replaces the match collection with this search's.
-extern "C" int32_t regex_execute(RegexObject *self, const char *subject) {
+TOLVAR_ROUTINE(int32_t, regex_execute, (RegexObject *self, const char *subject)) {
     if (!self->engine) return 0;
     std::vector<uint16_t> units = units_of(subject);
     MatchCollection *found = self->engine->execute(view_of(units));
@@ -96,29 +105,36 @@ extern "C" int32_t regex_execute(RegexObject *self, const char *subject) {
     self->match_count = static_cast<int32_t>(found->items.size());
     return self->match_count;
 }
+TOLVAR_ROUTINE_END
 
 // Slot 6.
-extern "C" int32_t regex_count(const RegexObject *self) { return self->match_count; }
+TOLVAR_ROUTINE(int32_t, regex_count, (const RegexObject *self)) {
+    return self->match_count;
+}
+TOLVAR_ROUTINE_END
 
 // Slot 7: match `index` from 1; empty outside 1 to count.
-extern "C" char *regex_match_text(const RegexObject *self, int32_t index) {
+TOLVAR_ROUTINE(char *, regex_match_text, (const RegexObject *self, int32_t index)) {
     const Match *m = match_at(self, index);
-    return m ? gbk_text(m->value) : tolvar::runtime::new_text("");
+    return m ? gbk_text(m->value) : empty_text();
 }
+TOLVAR_ROUTINE_END
 
 // Slot 8: sub-match `sub` (from 1) of match `index`; empty when the group took no part.
-extern "C" char *regex_submatch_text(const RegexObject *self, int32_t index, int32_t sub) {
+TOLVAR_ROUTINE(char *, regex_submatch_text, (const RegexObject *self, int32_t index, int32_t sub)) {
     const Match *m = match_at(self, index);
     if (!m || sub < 1 || static_cast<size_t>(sub) > m->submatches.size() || !m->submatches[sub - 1])
-        return tolvar::runtime::new_text("");
+        return empty_text();
     return gbk_text(*m->submatches[static_cast<size_t>(sub) - 1]);
 }
+TOLVAR_ROUTINE_END
 
 // Slot 9: the number of capture groups, read from the first match.
-extern "C" int32_t regex_submatch_count(const RegexObject *self) {
+TOLVAR_ROUTINE(int32_t, regex_submatch_count, (const RegexObject *self)) {
     if (self->match_count == 0 || !self->matches || self->matches->items.empty()) return 0;
     return static_cast<int32_t>(self->matches->items.front().submatches.size());
 }
+TOLVAR_ROUTINE_END
 
 namespace tolvar::regex {
 
@@ -140,11 +156,7 @@ Fn operation(const RegexObject &object, uint32_t slot) {
     return reinterpret_cast<Fn>(natives[slot]);
 }
 
-std::string take(char *text) {
-    std::string s = text ? text : "";
-    runtime::release(text);
-    return s;
-}
+std::string take(char *text) { return std::string(runtime::text_view(runtime::Text(text))); }
 
 }  // namespace
 

@@ -5,7 +5,7 @@
 
 namespace tolvar::runtime {
 
-void *read_web_page(const char *address) {
+ByteSet read_web_page(const char *address) {
     tolvar_arg arg = text_arg(address);
     return owned_bytes(services().library_command(TOLVAR_LIB_INTERNET, TOLVAR_LCMD_READ_PAGE, 1, &arg));
 }

@@ -1,12 +1,14 @@
 // The internet support library as the program calls it.
 #pragma once
 
+#include "runtime/owned.h"
+
 namespace tolvar::runtime {
 
 // A new heap byte set: the body of a plain GET of the page at `address`
 // ("http://" + host + path), carrying the cookies of earlier replies and
 // logins; empty when the page cannot be read. Window messages keep running
 // while it waits.
-void *read_web_page(const char *address);
+ByteSet read_web_page(const char *address);
 
 }  // namespace tolvar::runtime

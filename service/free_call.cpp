@@ -8,8 +8,8 @@
 #include "service/exchange.h"
 #include "service/service_text.h"
 #include "service/inputs.h"
+#include "runtime/routine.h"
 #include "service/login.h"
-#include "service/routine.h"
 #include "service/text_between.h"
 #include "web/form_text.h"
 
@@ -34,12 +34,7 @@ void free_call(const std::string &number) {
     message_box(length >= kShortestAccepted && length <= kLongestAccepted ? kCallPlaced : kCallFailed);
 }
 
-std::string list_item(int32_t index) {
-    char *text = list_item_text(列表框1, index);
-    std::string out = text ? text : "";
-    release(text);
-    return out;
-}
+std::string list_item(int32_t index) { return take_text(list_item_text(列表框1, index)); }
 
 }  // namespace
 
@@ -52,13 +47,14 @@ std::string public_address_lookup() {
 }  // namespace tolvar::service
 
 // No login test here, and an empty box is sent as it is.
-TOLVAR_SERVICE_ROUTINE(free_call_button) {
+TOLVAR_ROUTINE(int32_t, free_call_button, (int32_t, const tolvar_arg *)) {
     free_call(trimmed_box_text(拨打电话));
     return 0;
 }
+TOLVAR_ROUTINE_END
 
 // The selected friend (an empty number when none is selected), once logged in.
-TOLVAR_SERVICE_ROUTINE(friend_call) {
+TOLVAR_ROUTINE(int32_t, friend_call, (int32_t, const tolvar_arg *)) {
     if (!logged_in()) {
         message_box(kNotLoggedIn);
         return 0;
@@ -68,3 +64,4 @@ TOLVAR_SERVICE_ROUTINE(friend_call) {
     free_call(list_item(index));
     return 0;
 }
+TOLVAR_ROUTINE_END

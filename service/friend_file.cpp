@@ -24,10 +24,8 @@ std::string read_friend_file() {
 }
 
 bool replace_friend_file(std::string_view content) {
-    void *bytes = runtime::new_bytes(content.data(), static_cast<uint32_t>(content.size()));
-    bool written = runtime::write_file(friend_file_path().c_str(), {bytes});
-    runtime::release(bytes);
-    return written;
+    runtime::ByteSet bytes = runtime::new_bytes(content.data(), static_cast<uint32_t>(content.size()));
+    return runtime::write_file(friend_file_path().c_str(), {bytes.get()});
 }
 
 std::vector<FriendEntry> friend_file_entries(std::string_view text) {

@@ -4,6 +4,7 @@
 #include "regex/regex_object.h"
 #include "runtime/controls.h"
 #include "runtime/internet.h"
+#include "runtime/routine.h"
 #include "runtime/runtime.h"
 #include "runtime/window.h"
 #include "service/exchange.h"
@@ -35,9 +36,7 @@ void list_saved_friends() {
 
 void take_invitation_number() {
     if (logged_in()) {
-        char *number = text_of(编辑框2);
-        set_text(编辑框7, number);
-        release(number);
+        set_text(编辑框7, text_of(编辑框2).get());
         return;
     }
     message_box("你还未登录，或者注册！！");
@@ -75,7 +74,9 @@ int32_t friend_list_parse(const std::string &page) {
 
 using namespace tolvar::service;
 
-extern "C" int32_t friend_list_refresh(int32_t, const tolvar_arg *) {
+// 按钮18: fetches the friend page, lists its entries and saves exactly those
+// in the friend file; a page without entries leaves the file as it was.
+TOLVAR_ROUTINE(int32_t, friend_list_refresh, (int32_t, const tolvar_arg *)) {
     set_text(标签19, "");
     list_clear(列表框1);
     std::string address = service_address(kFriendPagePath);
@@ -87,10 +88,14 @@ extern "C" int32_t friend_list_refresh(int32_t, const tolvar_arg *) {
     set_text(好友, "");
     return 0;
 }
+TOLVAR_ROUTINE_END
 
-extern "C" int32_t friend_list_load(int32_t, const tolvar_arg *) {
+// Page change of 选择夹1: page ③ lists the friend file, page ④ takes the
+// login number or sends a member who is not logged in back to page ②.
+TOLVAR_ROUTINE(int32_t, friend_list_load, (int32_t, const tolvar_arg *)) {
     int32_t page = current_page(选择夹1);
     if (page == kFriendPage) list_saved_friends();
     else if (page == kInvitationPage) take_invitation_number();
     return 0;
 }
+TOLVAR_ROUTINE_END

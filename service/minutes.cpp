@@ -4,12 +4,12 @@
 #include <string_view>
 
 #include "runtime/controls.h"
+#include "runtime/routine.h"
 #include "runtime/runtime.h"
 #include "runtime/window.h"
 #include "service/exchange.h"
 #include "service/service_text.h"
 #include "service/free_call.h"
-#include "service/routine.h"
 
 using namespace tolvar::runtime;
 using namespace tolvar::service;
@@ -58,15 +58,16 @@ Claim weekly_claim() {
 }  // namespace
 
 // The balance is read before the claim: minutes just claimed show on the next press.
-TOLVAR_SERVICE_ROUTINE(minutes_button) {
+TOLVAR_ROUTINE(int32_t, minutes_button, (int32_t, const tolvar_arg *)) {
     std::string balance = balance_query();
     weekly_claim();
     if (balance.find(kNotLoggedInMarker) != std::string::npos) message_box(kNotLoggedIn);
     else set_text(标签6, (kMinutesPrefix + balance + kMinutesSuffix).c_str());
     return 0;
 }
+TOLVAR_ROUTINE_END
 
-TOLVAR_SERVICE_ROUTINE(weekly_claim_menu) {
+TOLVAR_ROUTINE(int32_t, weekly_claim_menu, (int32_t, const tolvar_arg *)) {
     switch (weekly_claim()) {
         case Claim::claimed: message_box(kClaimed); break;
         case Claim::already_claimed: message_box(kAlreadyClaimed); break;
@@ -74,3 +75,4 @@ TOLVAR_SERVICE_ROUTINE(weekly_claim_menu) {
     }
     return 0;
 }
+TOLVAR_ROUTINE_END

@@ -62,7 +62,7 @@ TEST(StartUp, WithoutASettingsFileTheCopyIsUnbranded) {
     bool own_copy = false;
     StartUp seen = run_in(folder.path(), [&](QWidget *) {
         // The program's own heap text, which the clean-up may release, not the constant.
-        own_copy = runtime::globals().referrer_number != runtime::const_text(runtime::kDefaultNumber);
+        own_copy = runtime::globals().referrer_number.get() != runtime::const_text(runtime::kDefaultNumber);
     });
     EXPECT_EQ(kDefaultTitle, seen.title);
     EXPECT_EQ(kDefaultNumber, seen.referrer);
@@ -149,12 +149,8 @@ TEST(StartUp, TheViewsPointAtThePagesWhichAFocusOfTheLoginBoxWrites) {
     run_in(folder.path(), [&](QWidget *w) {
         auto *strip = find<QTextBrowser>(w, "超文本浏览框2");
         auto *tall = find<QTextBrowser>(w, "超文本浏览框3");
-        char *strip_address = runtime::address_of(runtime::超文本浏览框2);
-        char *tall_address = runtime::address_of(runtime::超文本浏览框3);
-        EXPECT_EQ((folder.path() / "ad/4.html").string(), strip_address);
-        EXPECT_EQ((folder.path() / "ad/2.html").string(), tall_address);
-        runtime::release(strip_address);
-        runtime::release(tall_address);
+        EXPECT_EQ((folder.path() / "ad/4.html").string(), runtime::text_view(runtime::address_of(runtime::超文本浏览框2)));
+        EXPECT_EQ((folder.path() / "ad/2.html").string(), runtime::text_view(runtime::address_of(runtime::超文本浏览框3)));
         // First run: the start-up does not write the pages.
         EXPECT_FALSE(fs::exists(ad));
         EXPECT_EQ("", strip->toPlainText());

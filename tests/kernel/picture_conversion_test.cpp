@@ -18,12 +18,8 @@ namespace {
 
 // The command's result for these bytes, as bytes.
 std::string as_bmp(const std::string &bytes) {
-    void *in = runtime::new_bytes(bytes.data(), static_cast<uint32_t>(bytes.size()));
-    void *out = runtime::picture_as_bmp(in);
-    std::string result(reinterpret_cast<const char *>(runtime::bytes_data(out)), runtime::bytes_length(out));
-    runtime::release(out);
-    runtime::release(in);
-    return result;
+    runtime::ByteSet in = runtime::new_bytes(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    return std::string(runtime::bytes_view(runtime::picture_as_bmp(in.get())));
 }
 
 QImage decoded_bmp(const std::string &bmp) {
@@ -79,9 +75,8 @@ TEST(PictureConversion, ThePictureBoxShowsAPictureAndAnythingElseClearsIt) {
     run_with_window([](QWidget *w) {
         auto *box = find<QLabel>(w, "图片框1");
         auto show = [](const std::string &bytes) {
-            void *set = runtime::new_bytes(bytes.data(), static_cast<uint32_t>(bytes.size()));
-            runtime::set_picture(runtime::图片框1, set);
-            runtime::release(set);
+            runtime::set_picture(runtime::图片框1,
+                                 runtime::new_bytes(bytes.data(), static_cast<uint32_t>(bytes.size())).get());
         };
         show(picture_file("BMP", {58, 28}, Qt::red));
         EXPECT_EQ(QSize(58, 28), box->pixmap().size());

@@ -145,7 +145,7 @@ TEST(SmallHandlers, ExitEndsTheProgramAtOnceThroughTheCleanUp) {
         ended_inside = main_window() == nullptr;
     }));
     EXPECT_TRUE(ended_inside);
-    EXPECT_EQ(nullptr, runtime::globals().window_list);
+    EXPECT_EQ(nullptr, runtime::globals().window_list.block());
 }
 
 TEST(SmallHandlers, HelpPageOpensBesideTheProgramInTheSystemsHandler) {

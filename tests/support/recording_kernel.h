@@ -6,6 +6,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -56,7 +58,13 @@ inline void *fake_resize(void *p, uint32_t size) {
     rec->live.insert(q);
     return q;
 }
-inline void fake_error(int32_t code) { FAIL() << "run-time error " << code; }
+// A run-time error stops the program: here the test process, with this status.
+inline constexpr int kRunTimeErrorStatus = 3;
+inline void fake_error(int32_t code) {
+    std::fprintf(stderr, "run-time error %d\n", code);
+    std::fflush(stderr);
+    std::_Exit(kRunTimeErrorStatus);
+}
 inline void *fake_dll(uint32_t index) {
     auto it = rec->dll_functions.find(index);
     return it == rec->dll_functions.end() ? nullptr : it->second;
