@@ -68,8 +68,9 @@ TOLVAR_ROUTINE(RegexObject *, regex_copy, (const RegexObject *self)) {
 TOLVAR_ROUTINE_END
 
 // Slot 2: a new engine with the options (true where not given) and the pattern.
-TOLVAR_ROUTINE(int32_t, regex_create, (RegexObject *self, const char *pattern, OptionalBool ignore_case,
-                                OptionalBool multiline, OptionalBool global)) {
+TOLVAR_ROUTINE(int32_t, regex_create,
+               (RegexObject *self, const char *pattern, OptionalBool ignore_case, OptionalBool multiline,
+                OptionalBool global)) {
     release_ref(self->matches);
     release_ref(self->engine);
     self->engine = new RegExp;

@@ -1,5 +1,6 @@
-// Blocks the kernel hands out (texts, byte sets, arrays, records), each held
-// by one owner and released through the service table when that owner ends.
+// Blocks the kernel hands out, each held by one owner and released through
+// the service table when that owner ends: texts and byte sets here, the
+// window list's array and records in runtime/window_list.h.
 #pragma once
 
 #include <cstdint>

@@ -21,7 +21,7 @@
 #define TOLVAR_ROUTINE(result, name, parameters) \
     extern "C" __attribute__((visibility("default"))) result name parameters noexcept try
 
-#define TOLVAR_ROUTINE_END \
-    catch (...) {          \
+#define TOLVAR_ROUTINE_END                                         \
+    catch (...) {                                                  \
         ::tolvar::runtime::runtime_error(TOLVAR_ERROR_UNEXPECTED); \
     }
