@@ -113,7 +113,8 @@ TEST_F(FriendFile, DamagedFilesLoadWhatTheyCan) {
         // A zero byte ends the text.
         {std::string("13900000001,1\r\n13900000002,2\0\r\n13900000003,3\r\n", 46), {"13900000001/1", "13900000002/2"}},
         {"\x81\x30\xff\xfe,5\r\n\x01\x02\x03\r\n13900000003,3\r\n", {"*/5", "13900000003/3"}},
-        {ten_mb + "\r\n13900000005,5\r\n", {"13900000005/5"}},
+        // Beyond 4 MiB the file counts as damaged: what lies within is listed.
+        {"13900000005,5\r\n" + ten_mb + "\r\n13900000006,6\r\n", {"13900000005/5"}},
         {"\r\n\r\n,\r\n", {"/0"}},
         {"", {}},
     };
@@ -134,9 +135,9 @@ TEST_F(FriendFile, DamagedFilesLoadWhatTheyCan) {
     }
 }
 
-TEST_F(FriendFile, ATenMegabyteEntryAndAMissingFileNeverStopTheProgram) {
-    const std::string long_number(10 << 20, '8');
-    write_file(friend_file(), long_number + ",1\r\n13900000002,2\r\n");
+TEST_F(FriendFile, AThreeMegabyteEntryAndAMissingFileNeverStopTheProgram) {
+    const std::string long_number(3 << 20, '8');
+    write_file(friend_file(), long_number + ",1\r\n13900000002,2\r\n" + std::string(2 << 20, '9') + ",3\r\n");
     std::vector<size_t> lengths;
     run([&](QWidget *w) {
         show_page(w, 2);
@@ -146,7 +147,8 @@ TEST_F(FriendFile, ATenMegabyteEntryAndAMissingFileNeverStopTheProgram) {
             lengths.push_back(runtime::text_length(text));
             runtime::release(text);
         }
-        // The list shows the start of a huge text; the program reads the whole of it.
+        // The list shows the start of a huge text; the program reads the whole of
+        // it, and no entry beyond the file's first 4 MiB.
         ASSERT_EQ(2, list->count());
         EXPECT_EQ(QString(1024, '8'), list->item(0)->text());
         fs::remove(friend_file());
