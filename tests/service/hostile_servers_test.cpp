@@ -8,6 +8,7 @@
 
 #include "service/exchange.h"
 #include "tests/service/service_fixture.h"
+#include "tests/support/window_pulse.h"
 
 using namespace tolvar;
 using namespace tolvar::test;
@@ -19,27 +20,6 @@ const char kFailed[] = "呼叫失败！请重试！！";
 const char kWait[] = "请稍等,语音验证码将在5分钟内以电话语音的方式告诉你，请将听到的数字填入框中！！";
 const char kNetwork[] = "请检查你的网络是否正常！！！！";
 const char kMinutesAtStart[] = "免费通话时间还剩：  分钟";
-
-// The longest time the window's events waited, seen by a timer of its own.
-class WindowPulse {
-public:
-    WindowPulse() {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            longest_ = std::max(longest_, clock_.restart());
-            ++ticks_;
-        });
-        clock_.start();
-        timer_.start(10);
-    }
-    qint64 longest_gap_ms() const { return std::max(longest_, clock_.elapsed()); }
-    int ticks() const { return ticks_; }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 longest_ = 0;
-    int ticks_ = 0;
-};
 
 std::string body_of(size_t n) { return std::string(n, 'x'); }
 
@@ -245,35 +225,60 @@ TEST_F(HostileServers, ValuesFromARepliedPageCannotAddFields) {
     EXPECT_EQ("/p.php?class=giving&hash=ab%26c%3Dd%23e", target_of(requests[5]));
 }
 
-// Closing the window while an exchange waits on a silent server ends the
-// program at once: the exchange is abandoned, the handler's later message
-// and exchanges do not happen, and the run ends as a normal end does.
+// Closing the window while an exchange runs ends the program at once: the
+// exchange is abandoned, the handler's later message and exchanges do not
+// happen, and the run ends as a normal end does. Against a silent server and
+// one that drips (data arriving just as the window closes must not keep the
+// program alive without its window).
 TEST_F(HostileServers, ClosingTheWindowEndsTheProgramWhateverExchangeRuns) {
     unsetenv("WININET_RECEIVE_TIMEOUT");  // WinINet's own: the silence would last 30 s
-    service.on("/ip.php", "<h2>192.0.2.1</h2>");
-    service.on("/url.php", [](const HttpRequest &, ServerConnection &c) { c.pause(3000); });
-    QElapsedTimer clock;
-    int32_t status = -1;
-    std::vector<std::string> shown;
-    status = run_with_window(
-        [&](QWidget *w) {
-            show_page(w, 1);
-            find(w, "按钮2")->setEnabled(true);
-            MessageBoxes boxes;
-            QTimer::singleShot(300, [w, &clock] {
-                clock.start();
-                w->close();
-            });
-            click(w, "按钮2");  // the balance request waits; then a claim would follow
-            shown = boxes.texts;
+    std::vector<FakeService::Route> balances = {
+        [](const HttpRequest &, ServerConnection &c) { c.pause(3000); },
+        [](const HttpRequest &, ServerConnection &c) {
+            c.send("HTTP/1.1 200 OK\r\nContent-Length: 10000000\r\n\r\n");
+            for (int i = 0; i < 150; ++i) {
+                c.send(std::string(2000, '7'));
+                c.pause(20);
+            }
         },
-        service.image(), program_folder.path().string());
-    qint64 after_close = clock.elapsed();
-    EXPECT_EQ(0, status);
-    EXPECT_TRUE(shown.empty());
-    EXPECT_LT(after_close, 1000);
-    // The echo page and the balance request; nothing after the close.
-    EXPECT_EQ((std::vector<std::string>{"/ip.php", "/url.php"}), service.targets());
+    };
+    for (const auto &balance : balances) {
+        FakeService service;
+        service.on("/ip.php", "<h2>192.0.2.1</h2>");
+        service.on("/url.php", balance);
+        QElapsedTimer clock;
+        bool had_to_be_ended = false;
+        std::vector<std::string> shown;
+        // Should the program outlive its window, this ends it (and the test fails).
+        QTimer rescue;
+        rescue.setSingleShot(true);
+        QObject::connect(&rescue, &QTimer::timeout, [&] {
+            had_to_be_ended = true;
+            QCoreApplication::exit(0);
+        });
+        int32_t status = run_with_window(
+            [&](QWidget *w) {
+                show_page(w, 1);
+                find(w, "按钮2")->setEnabled(true);
+                MessageBoxes boxes;
+                QTimer::singleShot(300, [w, &clock, &rescue] {
+                    clock.start();
+                    rescue.start(8000);
+                    w->close();
+                });
+                click(w, "按钮2");  // the balance request runs; then a claim would follow
+                shown = boxes.texts;
+            },
+            service.image(), program_folder.path().string());
+        qint64 after_close = clock.elapsed();
+        rescue.stop();
+        EXPECT_FALSE(had_to_be_ended);
+        EXPECT_EQ(0, status);
+        EXPECT_TRUE(shown.empty());
+        EXPECT_LT(after_close, 1000);
+        // The echo page and the balance request; nothing after the close.
+        EXPECT_EQ((std::vector<std::string>{"/ip.php", "/url.php"}), service.targets());
+    }
 }
 
 }  // namespace
