@@ -52,11 +52,12 @@ int curl_events(short revents) {
 
 }  // namespace
 
+// A socket's notifiers, each made the first time libcurl waits for its kind of event.
 struct SocketWaiter::Notifiers {
     std::unique_ptr<QSocketNotifier> read, write;
     void enable(int wanted) {
-        read->setEnabled(wanted & CURL_POLL_IN);
-        write->setEnabled(wanted & CURL_POLL_OUT);
+        if (read) read->setEnabled(wanted & CURL_POLL_IN);
+        if (write) write->setEnabled(wanted & CURL_POLL_OUT);
     }
 };
 
@@ -202,14 +203,16 @@ void SocketWaiter::watch(bool on) {
     }
     for (const auto &[fd, wanted] : wanted_) {
         std::unique_ptr<Notifiers> &n = notifiers_[fd];
-        if (!n) {
-            n = std::make_unique<Notifiers>();
+        if (!n) n = std::make_unique<Notifiers>();
+        curl_socket_t socket = fd;
+        if ((wanted & CURL_POLL_IN) && !n->read) {
             n->read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-            n->write = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
-            curl_socket_t socket = fd;
             QObject::connect(n->read.get(), &QSocketNotifier::activated, [this, socket] {
                 work(socket, CURL_CSELECT_IN);
             });
+        }
+        if ((wanted & CURL_POLL_OUT) && !n->write) {
+            n->write = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
             QObject::connect(n->write.get(), &QSocketNotifier::activated, [this, socket] {
                 work(socket, CURL_CSELECT_OUT);
             });
@@ -219,6 +222,7 @@ void SocketWaiter::watch(bool on) {
 }
 
 void SocketWaiter::arm_timer(Clock::time_point until) {
+    if (!timer_ && until == Clock::time_point::max() && !timer_due_) return;
     if (!timer_) {
         timer_ = std::make_unique<QTimer>();
         timer_->setSingleShot(true);
@@ -233,7 +237,8 @@ void SocketWaiter::arm_timer(Clock::time_point until) {
         });
     }
     if (timer_due_) until = std::min(until, *timer_due_);
-    timer_->start(milliseconds_until(until));
+    if (until == Clock::time_point::max()) timer_->stop();  // only a socket can wake the wait
+    else timer_->start(milliseconds_until(until));
 }
 
 // A notifier's or the timer's work, inside the event loop: nothing may unwind into Qt.

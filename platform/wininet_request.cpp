@@ -13,6 +13,7 @@ namespace tolvar::wininet {
 namespace {
 
 constexpr size_t kPauseAbove = 4u << 20;  // bytes buffered before the transfer waits for reads
+constexpr long kReceivePiece = 64L << 10;  // what libcurl takes from the socket at once
 
 long env_ms(const char *name, long fallback) {
     const char *v = std::getenv(name);
@@ -191,6 +192,7 @@ void Request::set_connection_options(const Hop &hop) {
     else if (session.access == INTERNET_OPEN_TYPE_PROXY)
         curl_easy_setopt(easy_, CURLOPT_PROXY, ("http://" + session.proxy).c_str());
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceivePiece);
     Timeouts t = timeouts();
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, t.connect_ms);
     receive_limit_ = std::chrono::milliseconds(t.receive_ms);
@@ -249,7 +251,7 @@ void Request::set_header_lines(const Hop &hop) {
 DWORD Request::read(uint8_t *out, size_t size, size_t &count) {
     count = 0;
     if (!sent_) return ERROR_INTERNET_INCORRECT_HANDLE_STATE;
-    wait(&Request::body_ready);
+    if (buffered() == 0) wait(&Request::body_ready);
     size_t n = std::min(size, buffered());
     if (n) std::memcpy(out, buffer_.data() + read_at_, n);
     read_at_ += n;
