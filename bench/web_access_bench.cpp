@@ -7,7 +7,9 @@
 // how long a question from outside (an accessibility client asks over a
 // socket) waits for its answer while an exchange waits on a silent server,
 // against the same questions to an idle window; and the CPU time of a silent
-// wait (TOLVAR_SILENT_SECONDS, 30 by default) against an idle window's.
+// wait (TOLVAR_SILENT_SECONDS, 30 by default) against an idle window's; and
+// the peak of resident memory during hostile replies (a 64 MiB body, 10,000
+// Set-Cookie lines, a 1 MB cookie) against a legitimate 4 MiB reply's.
 //   build/bin/web_access_bench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
@@ -18,6 +20,8 @@
 #include <QSocketNotifier>
 #include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <functional>
 #include <thread>
 
 #include "bench/ratio_report.h"
@@ -185,6 +189,51 @@ void measure_waiting() {
                 wait_cpu, idle_cpu, idle_cpu > 0 ? wait_cpu / idle_cpu : 0.0);
 }
 
+long status_kib(const char *field) {
+    std::string status = read_file("/proc/self/status");
+    size_t at = status.find(std::string(field) + ":");
+    return at == std::string::npos ? -1 : std::atol(status.c_str() + at + std::strlen(field) + 1);
+}
+
+// How far resident memory rose above where it stood while `exchange` ran.
+long peak_growth_kib(const std::function<void()> &exchange) {
+    write_file("/proc/self/clear_refs", "5");  // the peak starts again from now
+    long before = status_kib("VmRSS");
+    exchange();
+    return status_kib("VmHWM") - before;
+}
+
+void measure_memory() {
+    LoopbackServer server([](const HttpRequest &r, ServerConnection &c) {
+        std::string line = r.request_line();
+        if (line.find("/legitimate") != std::string::npos) {
+            c.reply(std::string(4u << 20, 'l'));
+        } else if (line.find("/huge") != std::string::npos) {
+            c.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(64u << 20) + "\r\n\r\n");
+            std::string block(1 << 20, 'h');
+            for (int i = 0; i < 64; ++i) c.send(block);
+        } else if (line.find("/cookies") != std::string::npos) {
+            std::string lines;
+            for (int i = 0; i < 10000; ++i) lines += "Set-Cookie: c" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+            c.reply("ok", lines);
+        } else {
+            c.reply("ok", "Set-Cookie: big=" + std::string(1 << 20, 'c') + "\r\n");
+        }
+    });
+    auto fetch = [&](const char *path) {
+        return [&server, path] {
+            std::string address = server.host() + path;
+            web::网页_访问(address);
+        };
+    };
+    long floor = peak_growth_kib(fetch("/legitimate"));
+    std::printf("\npeak resident memory above the start, against a legitimate 4 MiB reply (%ld KiB)\n", floor);
+    for (const char *path : {"/huge", "/cookies", "/big-cookie"}) {
+        long grew = peak_growth_kib(fetch(path));
+        std::printf("  %-44s %8ld KiB   ratio %.2f\n", path, grew, floor > 0 ? double(grew) / floor : 0.0);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -199,6 +248,7 @@ int main(int argc, char **argv) {
     in_program([&] {
         benchmark::RunSpecifiedBenchmarks(&reporter);
         measure_waiting();
+        measure_memory();
     });
     bool within = reporter.print_ratios({
         {"through_web_access/body_1kib", "through_plain_curl/body_1kib", 1.1},
