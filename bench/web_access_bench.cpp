@@ -13,6 +13,7 @@
 //   build/bin/web_access_bench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 
@@ -197,6 +198,7 @@ long status_kib(const char *field) {
 
 // How far resident memory rose above where it stood while `exchange` ran.
 long peak_growth_kib(const std::function<void()> &exchange) {
+    malloc_trim(0);  // memory freed earlier goes back first: it would hide a rise
     write_file("/proc/self/clear_refs", "5");  // the peak starts again from now
     long before = status_kib("VmRSS");
     exchange();
