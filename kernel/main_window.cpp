@@ -1,6 +1,7 @@
 #include "kernel/main_window.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QIcon>
 #include <QMenuBar>
@@ -278,6 +279,11 @@ const MainWindow::Control *MainWindow::control(uint32_t id) const {
 QMenu *MainWindow::menu(uint32_t id) const {
     auto it = menus_.find(id);
     return it == menus_.end() ? nullptr : it->second;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted() && on_closed) on_closed();
 }
 
 void MainWindow::show_from_form() {

@@ -31,8 +31,12 @@ public:
     // The top-level menu with this id (hidden ones included), or null.
     QMenu *menu(uint32_t id) const;
 
+    // Called once the window has been closed (close box, menu item, a termination signal).
+    std::function<void()> on_closed;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     QWidget *make_widget(const image::FormObject &record, QWidget *parent);

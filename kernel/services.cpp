@@ -12,6 +12,7 @@
 #include "kernel/busy_cursor.h"
 #include "kernel/control_services.h"
 #include "kernel/control_widgets.h"
+#include "kernel/event_pump.h"
 #include "kernel/file_commands.h"
 #include "kernel/guarded.h"
 #include "kernel/internet_library.h"
@@ -34,18 +35,6 @@ const char *error_description(int32_t code) {
     }
 }
 
-
-// The program asks for pending window messages between every 512-byte piece
-// of a reply. A full event-loop iteration (a GLib iteration and a poll) each
-// time would cost more than reading the piece, so at most one runs per
-// millisecond: the window is still repainted and its timers still fire.
-void process_pending_events() {
-    using clock = std::chrono::steady_clock;
-    static clock::time_point last;
-    if (clock::now() - last < std::chrono::milliseconds(1)) return;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    last = clock::now();
-}
 
 tolvar_arg library_command(uint32_t library, uint32_t command, int32_t count, const tolvar_arg *args) {
     if (library == TOLVAR_LIB_EAPI && command == TOLVAR_LCMD_OPEN_ADDRESS && count >= 1) {
@@ -115,7 +104,20 @@ void end_program() {
 int32_t event_loop(int32_t) {
     KernelState &s = state();
     if (s.quit_requested || !s.window || !s.window->isVisible()) return 0;
-    return QApplication::exec();
+    s.in_event_loop = true;
+    int32_t code = QApplication::exec();
+    s.in_event_loop = false;
+    return code;
+}
+
+// Closing the window ends the program whatever handler runs: every event
+// loop ends at once (nested ones included, so an exchange waiting in one is
+// abandoned), later message boxes are not shown, and the program's event
+// loop returns to its clean-up.
+void window_closed() {
+    KernelState &s = state();
+    s.quit_requested = true;
+    if (s.in_event_loop) QCoreApplication::exit(0);
 }
 
 int32_t load_window(uint32_t window) {
@@ -124,6 +126,7 @@ int32_t load_window(uint32_t window) {
     s.window = std::make_unique<MainWindow>(s.program->form, [](uint32_t code_offset) {
         run_routine(state().program->block.program.code_data + code_offset);
     });
+    s.window->on_closed = window_closed;
     s.window->show_from_form();
     return 1;
 }

@@ -19,7 +19,10 @@ int32_t open_file(const char *path) {
     return static_cast<int32_t>(kernel_command(TOLVAR_KCMD_OPEN_FILE, {text_arg(path)}).low);
 }
 
-Text read_text(int32_t file) { return owned_text(kernel_command(TOLVAR_KCMD_READ_TEXT, {int_arg(file)})); }
+Text read_text(int32_t file, int32_t most) {
+    if (most > 0) return owned_text(kernel_command(TOLVAR_KCMD_READ_TEXT, {int_arg(file), int_arg(most)}));
+    return owned_text(kernel_command(TOLVAR_KCMD_READ_TEXT, {int_arg(file)}));
+}
 
 void close_file(int32_t file) { kernel_command(TOLVAR_KCMD_CLOSE_FILE, {int_arg(file)}); }
 

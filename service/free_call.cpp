@@ -10,6 +10,7 @@
 #include "service/inputs.h"
 #include "runtime/routine.h"
 #include "service/login.h"
+#include "service/reply_values.h"
 #include "service/text_between.h"
 #include "web/form_text.h"
 
@@ -24,12 +25,13 @@ constexpr char kNotLoggedIn[] = "你还未登录，或者未注册！！";
 // A reply of this many bytes is the service's acceptance, whatever it says.
 constexpr size_t kShortestAccepted = 101, kLongestAccepted = 159;
 
-// Asks the service to ring `number`; the reply's length tells the outcome.
+// Asks the service to ring `number`; the reply's length tells the outcome. A
+// reply that broke off is no reply: the exchange failed, whatever its length.
 void free_call(const std::string &number) {
     std::string address = service_address("/url.php");
     std::string ip = public_address_lookup();
     std::string form = "action=sendfreecall&tel=" + tolvar::web::form_value(number) + "&url=" + service_host() +
-                       "&ip=" + ip;
+                       "&ip=" + tolvar::web::form_value(ip);
     size_t length = post_form(address, form).size();
     message_box(length >= kShortestAccepted && length <= kLongestAccepted ? kCallPlaced : kCallFailed);
 }
@@ -41,7 +43,7 @@ std::string list_item(int32_t index) { return take_text(list_item_text(列表框
 namespace tolvar::service {
 
 std::string public_address_lookup() {
-    return text_between(bytes_as_text(fetch(const_text(kEchoUrl))), "<h2>", "</h2>");
+    return internet_address(text_between(bytes_as_text(fetch(const_text(kEchoUrl))), "<h2>", "</h2>"));
 }
 
 }  // namespace tolvar::service

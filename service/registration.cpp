@@ -28,14 +28,15 @@ constexpr int32_t kLoginPage = 1;
 
 }  // namespace
 
-// The reply tells nothing: the wait message follows whatever came back, and
-// the watchdog runs until that message is closed.
+// The reply's content tells nothing: the wait message follows whatever came
+// back, and the watchdog runs until that message is closed. An exchange that
+// failed (no connection, a reply broken off) shows the network warning instead.
 TOLVAR_ROUTINE(int32_t, voice_code_request, (int32_t, const tolvar_arg *)) {
     set_timer_interval(时钟1, kWatchdogMs);
     std::string form = "action=taste&tel=" + form_value(referrer_number()) +
                        "&MemberMobile=" + form_value(trimmed_box_text(编辑框3));
     post_form(service_address("/url.php?class=check"), form);
-    message_box(kWaitMessage);
+    message_box(tolvar::web::last_exchange_failed() ? kNetworkWarning : kWaitMessage);
     set_timer_interval(时钟1, 0);
     return 0;
 }
