@@ -17,6 +17,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 #include <QTabBar>
+#include <QTextLayout>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -73,6 +74,19 @@ void fill_longest_captions(QWidget *w) {
     find<QLabel>(w, "标签19")->setText(QString::fromUtf8("一共有999位好友"));
 }
 
+// The lines a text takes when laid out in `width` pixels with wrapping.
+int lines_laid_out(const QString &text, const QFont &font, int width) {
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    int n = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        ++n;
+    }
+    layout.endLayout();
+    return n;
+}
+
 // Where a control's text overflows, in words; empty when it fits.
 std::string overflow(QWidget *c) {
     QFontMetrics fm = c->fontMetrics();
@@ -86,8 +100,11 @@ std::string overflow(QWidget *c) {
         QStringList lines = label->text().split('\n');
         if (lines.size() * fm.lineSpacing() > room.height() + fm.leading())
             return QString("%1 lines need %2 px, have %3").arg(lines.size()).arg(lines.size() * fm.lineSpacing()).arg(room.height()).toStdString();
-        for (const QString &line : lines)
+        for (const QString &line : lines) {
             if (auto wide = too_wide(line, room.width()); !wide.empty()) return wide;
+            if (label->wordWrap() && lines_laid_out(line, label->font(), room.width()) > 1)
+                return "\"" + line.toStdString() + "\" wraps";
+        }
     } else if (auto *button = qobject_cast<QPushButton *>(c)) {
         QStyleOptionButton option;
         option.initFrom(button);
