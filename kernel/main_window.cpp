@@ -170,17 +170,20 @@ void MainWindow::bind_window_keys() {
     on_key(QKeySequence(Qt::Key_F10), [this] { open_menu_bar(); });
 }
 
-// The menu bar's own Alt handling: an Alt press the focus did not take, then
-// its release, toggles the bar's keyboard mode. Where the platform has no Alt
-// navigation, the first menu opens instead.
+// An Alt press and release where the focus is, which the menu bar takes as
+// Alt: its keyboard mode toggles (the first menu title highlighted, the
+// arrows moving along the bar). Where the style has no Alt navigation, the
+// first menu opens instead.
 void MainWindow::open_menu_bar() {
     QMenuBar *bar = menuBar();
     if (bar->actions().isEmpty()) return;
-    QKeyEvent alt_press(QEvent::ShortcutOverride, Qt::Key_Alt, Qt::AltModifier);
-    QCoreApplication::sendEvent(this, &alt_press);
+    bool leaving = bar->hasFocus() || bar->activeAction();  // F10 again leaves the bar, as Alt does
+    QWidget *focus = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+    QKeyEvent alt_press(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(focus, &alt_press);
     QKeyEvent alt_release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
-    QCoreApplication::sendEvent(this, &alt_release);
-    if (!bar->hasFocus() && !bar->activeAction()) bar->setActiveAction(bar->actions().first());
+    QCoreApplication::sendEvent(focus, &alt_release);
+    if (!leaving && !bar->hasFocus() && !bar->activeAction()) bar->setActiveAction(bar->actions().first());
 }
 
 QWidget *MainWindow::parent_widget(const image::FormObject &record) {
