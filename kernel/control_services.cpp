@@ -190,7 +190,7 @@ tolvar_arg control_command(MainWindow *window, uint32_t command, int32_t count, 
             return no_value();
         case TOLVAR_KCMD_POPUP_MENU:
             if (QMenu *menu = window && count > 0 ? window->menu(object_of(args[0])) : nullptr)
-                menu->popup(QCursor::pos());
+                menu->popup(window->popup_position().value_or(QCursor::pos()));
             return no_value();
         case TOLVAR_KCMD_DESTROY_WINDOW:
             if (window) window->close();

@@ -8,8 +8,10 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,6 +19,7 @@
 #include "kernel/guarded.h"
 #include "kernel/kernel_state.h"
 #include "kernel/services.h"
+#include "kernel/window_look.h"
 
 #define TOLVAR_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -80,6 +83,25 @@ void substitute_chinese_fonts() {
         QFont::insertSubstitution(QString::fromUtf8(face), "WenQuanYi Micro Hei");
 }
 
+// For one run: Qt's own texts (standard buttons, edit menus) in Chinese, as
+// every text of the program is, and the light palette the layout's colours
+// assume in place of the desktop's; both as they were afterwards.
+class ChineseLightLook {
+public:
+    ChineseLightLook() : desktop_palette_(QApplication::palette()) {
+        if (qt_texts_.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(&qt_texts_);
+        QApplication::setPalette(layout_palette());
+    }
+    ~ChineseLightLook() { QApplication::setPalette(desktop_palette_); }
+    ChineseLightLook(const ChineseLightLook &) = delete;
+    ChineseLightLook &operator=(const ChineseLightLook &) = delete;
+
+private:
+    QTranslator qt_texts_;  // removes itself from the application when destroyed
+    QPalette desktop_palette_;
+};
+
 // Runs an image for a program whose folder is `folder` (the executable's own
 // when empty): the folder the program's files are read from and written to.
 int32_t run_image(const void *image, uint64_t size, const char *folder) {
@@ -94,6 +116,7 @@ int32_t run_image(const void *image, uint64_t size, const char *folder) {
         own_app = std::make_unique<QApplication>(argc, argv);
     }
     substitute_chinese_fonts();
+    ChineseLightLook look;
     QObject signal_scope;
     watch_termination_signals(&signal_scope);
 
