@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-20}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(image_reader url reply_headers cookie_file settings_file friend_file friend_page captcha_picture service_form)
+    targets=(image_reader url reply_headers cookie_store cookie_file settings_file friend_file friend_page captcha_picture service_form)
 fi
 
 if [ -z "${FUZZ_SKIP_BUILD:-}" ]; then
