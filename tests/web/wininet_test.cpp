@@ -340,4 +340,22 @@ TEST_F(WinInet, AWaitRunsTheEventsAndEndsWithTheApplication) {
     EXPECT_TRUE(e.send());
 }
 
+// A "path=" that is no path (it does not begin with "/") would never match a
+// request and could not be read back from the cookie file: the cookie takes
+// its address's directory instead, reaches that directory's requests, and
+// outlives the run without the file being taken for damaged.
+TEST_F(WinInet, ACookiePathThatIsNoPathTakesTheAddresssDirectoryAndIsKept) {
+    LoopbackServer server([](const HttpRequest &, ServerConnection &c) { c.reply("seen"); });
+    std::string client = std::string(TOLVAR_BIN) + "/wininet_client";
+    std::map<std::string, std::string> env = {{"XDG_DATA_HOME", data.path().string()}};
+    EXPECT_EQ(0, run_process({client, kStandIn, "set", "http://127.0.0.1/shop/cart.php", "odd",
+                              "o1; path=shop; expires=Fri, 01 Jan 2100 00:00:00 GMT"}, env).status);
+    auto in_shop = run_process({client, kStandIn, "get", "127.0.0.1", std::to_string(server.port()), "/shop/list"}, env);
+    auto elsewhere = run_process({client, kStandIn, "get", "127.0.0.1", std::to_string(server.port()), "/other"}, env);
+    EXPECT_EQ("", in_shop.err);
+    ASSERT_EQ(2u, server.requests().size());
+    EXPECT_EQ("odd=o1", cookie_line(server.requests()[0]));
+    EXPECT_EQ("", cookie_line(server.requests()[1]));
+}
+
 }  // namespace
