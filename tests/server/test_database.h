@@ -1,8 +1,8 @@
 // The database a test runs the service on: a SQLite file in a scratch folder,
-// or, when TOLVAR_TEST_ENGINE is "postgresql", a fresh database in the
-// PostgreSQL cluster the test run started (TOLVAR_TEST_POSTGRES names the file
-// holding its address), dropped again at the end. Tests look into it with
-// the engine's own client library, not through the service's storage.
+// or, when TOLVAR_TEST_POSTGRES names a file (which holds the address of the
+// PostgreSQL cluster the test run started), a fresh database in that cluster,
+// dropped again at the end. Tests look into it with the engine's own client
+// library, not through the service's storage.
 #pragma once
 
 #include <libpq-fe.h>
@@ -19,8 +19,8 @@
 namespace tolvar::test {
 
 inline bool testing_postgresql() {
-    const char *engine = std::getenv("TOLVAR_TEST_ENGINE");
-    return engine && std::string(engine) == "postgresql";
+    const char *file = std::getenv("TOLVAR_TEST_POSTGRES");
+    return file && *file;
 }
 
 // An open connection to the database a service uses, either engine, for
@@ -100,9 +100,9 @@ public:
             return;
         }
         const char *file = std::getenv("TOLVAR_TEST_POSTGRES");
-        std::string cluster = file ? read_file(file) : "";
+        std::string cluster = read_file(file);
         while (!cluster.empty() && (cluster.back() == '\n' || cluster.back() == ' ')) cluster.pop_back();
-        if (cluster.empty()) throw std::runtime_error("no PostgreSQL cluster for the tests: TOLVAR_TEST_POSTGRES is unset or empty");
+        if (cluster.empty()) throw std::runtime_error(std::string("no PostgreSQL cluster for the tests in ") + file);
         static std::atomic<int> made{0};
         name_ = "test_" + std::to_string(getpid()) + "_" + std::to_string(++made);
         cluster_ = cluster;
