@@ -157,7 +157,8 @@ std::optional<Registration> Storage::confirm_voice_code(std::string_view number,
                                 row.integer(2), row.integer(3)};
               });
         if (!stored) return std::nullopt;
-        if (now >= stored->expires_at) {
+        // A code with its wrong attempts used up (a lower limit set since) is void.
+        if (now >= stored->expires_at || stored->wrong_attempts >= most_wrong) {
             execute(c, "DELETE FROM voice_codes WHERE number = $1", {number});
             return std::nullopt;
         }

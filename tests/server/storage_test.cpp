@@ -208,3 +208,50 @@ TEST(ServiceStorage, ConnectionsCutByTheServerAreAllReplacedAfterOneFailedOperat
     EXPECT_LE(failures, 1);
     EXPECT_TRUE(storage.member_by_number("13900000001"));
 }
+
+TEST(ServiceStorage, WrongVoiceCodesFromTwoProcessesWorthOfConnectionsAreEachCounted) {
+    TestDatabase database;
+    Storage first(database.address()), second(database.address());
+    tolvar::server::VoiceCodeRing ring{"13900000001", "123456", std::nullopt, "127.0.0.1", 0, 600};
+    ASSERT_TRUE(first.ring_voice_code(ring, {3, 600, 20, 3600}));
+    const int threads_each = 8, tries = 10;
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (Storage *storage : {&first, &second})
+        for (int t = 0; t < threads_each; ++t)
+            threads.emplace_back([&, storage] {
+                while (!go) std::this_thread::yield();
+                for (int i = 0; i < tries; ++i) storage->confirm_voice_code("13900000001", "000000", 1, 1000, 30);
+            });
+    go = true;
+    for (auto &t : threads) t.join();
+    EXPECT_EQ(std::to_string(2 * threads_each * tries),
+              database.text("SELECT wrong_attempts FROM voice_codes WHERE number = '13900000001'"));
+    // Under a lower limit those attempts void the code, the right one included.
+    EXPECT_FALSE(first.confirm_voice_code("13900000001", "123456", 1, 5, 30));
+    EXPECT_EQ("", database.text("SELECT code FROM voice_codes"));
+    EXPECT_FALSE(first.member_by_number("13900000001"));
+}
+
+TEST(ServiceStorage, RingsForOneNumberFromTwoProcessesWorthOfConnectionsStopAtTheLimit) {
+    TestDatabase database;
+    Storage first(database.address()), second(database.address());
+    const int threads_each = 8, numbers = 30;
+    std::atomic<int> arrived{0};
+    std::vector<std::thread> threads;
+    for (Storage *storage : {&first, &second})
+        for (int t = 0; t < threads_each; ++t)
+            threads.emplace_back([&, storage] {
+                for (int n = 0; n < numbers; ++n) {
+                    // All threads start on each number together.
+                    ++arrived;
+                    while (arrived < (n + 1) * 2 * threads_each) std::this_thread::yield();
+                    std::string number = std::to_string(13900000000LL + n);
+                    tolvar::server::VoiceCodeRing ring{number, "123456", std::nullopt, "127.0.0.1", 0, 600};
+                    storage->ring_voice_code(ring, {3, 600, 1000, 3600});
+                }
+            });
+    for (auto &t : threads) t.join();
+    EXPECT_EQ(std::to_string(3 * numbers), database.text("SELECT COUNT(*) FROM voice_requests"));
+    EXPECT_EQ("3", database.text("SELECT MAX(n) FROM (SELECT COUNT(*) AS n FROM voice_requests GROUP BY number) counts"));
+}
