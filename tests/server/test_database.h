@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <map>
+#include <optional>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -38,6 +40,7 @@ public:
         }
     }
     ~SqlPeek() {
+        for (auto &[sql, s] : statements_) sqlite3_finalize(s);
         if (pg_) PQfinish(pg_);
         if (sqlite_) sqlite3_close(sqlite_);
     }
@@ -45,14 +48,18 @@ public:
     SqlPeek &operator=(const SqlPeek &) = delete;
 
     // The first column of the first row as text ("" for none); bytes as
-    // stored. Throws on failure.
-    std::string text(const std::string &sql) { return pg_ ? postgres_text(sql) : sqlite_text(sql); }
+    // stored. `value`, when given, is bound to $1. Throws on failure.
+    std::string text(const std::string &sql, const std::optional<std::string> &value = std::nullopt) {
+        return pg_ ? postgres_text(sql, value) : sqlite_text(sql, value);
+    }
 
 private:
-    std::string postgres_text(const std::string &sql) {
+    std::string postgres_text(const std::string &sql, const std::optional<std::string> &parameter) {
         constexpr Oid bytea_type = 17;
         std::string error, value;
-        PGresult *r = PQexec(pg_, sql.c_str());
+        const char *values[] = {parameter ? parameter->c_str() : nullptr};
+        PGresult *r = parameter ? PQexecParams(pg_, sql.c_str(), 1, nullptr, values, nullptr, nullptr, 0)
+                                : PQexec(pg_, sql.c_str());
         ExecStatusType status = PQresultStatus(r);
         if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
             error = PQresultErrorMessage(r);
@@ -69,17 +76,22 @@ private:
         return value;
     }
 
-    std::string sqlite_text(const std::string &sql) {
+    std::string sqlite_text(const std::string &sql, const std::optional<std::string> &parameter) {
         std::string error, value;
-        sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(sqlite_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) fail(sqlite3_errmsg(sqlite_), sql);
+        sqlite3_stmt *&s = statements_[sql];  // kept: a benchmark asks the same many times
+        if (!s && sqlite3_prepare_v2(sqlite_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+            statements_.erase(sql);
+            fail(sqlite3_errmsg(sqlite_), sql);
+        }
+        if (parameter) sqlite3_bind_text(s, 1, parameter->data(), static_cast<int>(parameter->size()), SQLITE_TRANSIENT);
         int rc = sqlite3_step(s);
         if (rc == SQLITE_ROW && sqlite3_column_type(s, 0) != SQLITE_NULL)
             value.assign(static_cast<const char *>(sqlite3_column_blob(s, 0)),
                          static_cast<size_t>(sqlite3_column_bytes(s, 0)));
         else if (rc != SQLITE_ROW && rc != SQLITE_DONE)
             error = sqlite3_errmsg(sqlite_);
-        sqlite3_finalize(s);
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
         if (!error.empty()) fail(error, sql);
         return value;
     }
@@ -90,6 +102,7 @@ private:
 
     PGconn *pg_ = nullptr;
     sqlite3 *sqlite_ = nullptr;
+    std::map<std::string, sqlite3_stmt *> statements_;
 };
 
 class TestDatabase {
