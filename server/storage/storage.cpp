@@ -57,7 +57,7 @@ int64_t count(SqlConnection &c, const char *sql, SqlValues values) { return firs
 }  // namespace
 
 template <class Work>
-auto Storage::write(Work work) {
+auto Storage::in_transaction(Work work) {
     for (int attempt = 1;; ++attempt) {
         auto c = pool_.lease();
         try {
@@ -72,7 +72,7 @@ auto Storage::write(Work work) {
 }
 
 template <class Work>
-auto Storage::read(Work work) {
+auto Storage::on_connection(Work work) {
     auto c = pool_.lease();
     return work(*c);
 }
@@ -87,13 +87,13 @@ Storage::Storage(const std::string &address)
 Storage::~Storage() = default;
 
 int Storage::schema_version() {
-    return read([](SqlConnection &c) { return static_cast<int>(current_schema_version(c)); });
+    return on_connection([](SqlConnection &c) { return static_cast<int>(current_schema_version(c)); });
 }
 
 // --- Members
 
 std::optional<MemberView> Storage::member_by_id(int64_t id) {
-    return read([&](SqlConnection &c) {
+    return on_connection([&](SqlConnection &c) {
         std::optional<MemberView> member;
         c.run("SELECT id, number, minutes FROM members WHERE id = $1", {id},
               [&](const SqlRow &row) { member = member_from(row); });
@@ -102,19 +102,19 @@ std::optional<MemberView> Storage::member_by_id(int64_t id) {
 }
 
 std::optional<MemberView> Storage::member_by_number(std::string_view number) {
-    return read([&](SqlConnection &c) { return find_member_by_number(c, number); });
+    return on_connection([&](SqlConnection &c) { return find_member_by_number(c, number); });
 }
 
 std::optional<Registration> Storage::register_member(std::string_view number,
                                                      const std::optional<std::string> &referrer, int64_t minutes,
                                                      int64_t now) {
-    return write([&](SqlConnection &c) { return register_in(c, number, referrer, minutes, now); });
+    return in_transaction([&](SqlConnection &c) { return register_in(c, number, referrer, minutes, now); });
 }
 
 // --- Voice codes
 
 bool Storage::ring_voice_code(const VoiceCodeRing &ring, const VoiceCodeLimits &limits) {
-    return write([&](SqlConnection &c) {
+    return in_transaction([&](SqlConnection &c) {
         // Always the number first, then the network: two rings never wait for
         // each other's locks the other way round.
         c.lock(LockKind::voice_number, ring.number);
@@ -148,7 +148,7 @@ std::optional<Registration> Storage::confirm_voice_code(std::string_view number,
     };
     // The code is read after the lock, so two confirmations of one number are
     // judged one after the other and every wrong attempt is counted.
-    return write([&](SqlConnection &c) -> std::optional<Registration> {
+    return in_transaction([&](SqlConnection &c) -> std::optional<Registration> {
         c.lock(LockKind::voice_number, number);
         std::optional<Code> stored;
         c.run("SELECT code, referrer, expires_at, wrong_attempts FROM voice_codes WHERE number = $1", {number},
@@ -179,7 +179,7 @@ std::optional<Registration> Storage::confirm_voice_code(std::string_view number,
 // --- Sessions
 
 std::optional<SessionRecord> Storage::find_session(std::string_view token, int64_t now) {
-    return read([&](SqlConnection &c) {
+    return on_connection([&](SqlConnection &c) {
         std::optional<SessionRecord> session;
         c.run("SELECT member_id, expires_at FROM sessions WHERE token = $1 AND expires_at > $2", {token, now},
               [&](const SqlRow &row) {
@@ -191,27 +191,27 @@ std::optional<SessionRecord> Storage::find_session(std::string_view token, int64
 }
 
 void Storage::extend_session(std::string_view token, int64_t expires_at) {
-    read([&](SqlConnection &c) {
+    on_connection([&](SqlConnection &c) {
         return execute(c, "UPDATE sessions SET expires_at = $2 WHERE token = $1", {token, expires_at});
     });
 }
 
 void Storage::open_session(std::string_view token, int64_t expires_at, int64_t now) {
-    read([&](SqlConnection &c) {
+    on_connection([&](SqlConnection &c) {
         execute(c, "DELETE FROM sessions WHERE expires_at <= $1", {now});
         return execute(c, "INSERT INTO sessions (token, expires_at) VALUES ($1, $2)", {token, expires_at});
     });
 }
 
 void Storage::set_captcha(std::string_view token, std::string_view code, int64_t expires_at) {
-    read([&](SqlConnection &c) {
+    on_connection([&](SqlConnection &c) {
         return execute(c, "UPDATE sessions SET captcha = $2, captcha_expires_at = $3 WHERE token = $1",
                        {token, code, expires_at});
     });
 }
 
 bool Storage::use_captcha(std::string_view token, std::string_view typed, int64_t now) {
-    return read([&](SqlConnection &c) {
+    return on_connection([&](SqlConnection &c) {
         // One statement decides, so two attempts at once cannot both use the code.
         bool right = !typed.empty() &&
                      execute(c,
@@ -225,7 +225,7 @@ bool Storage::use_captcha(std::string_view token, std::string_view typed, int64_
 }
 
 void Storage::log_in(std::string_view token, int64_t member_id, int64_t expires_at) {
-    read([&](SqlConnection &c) {
+    on_connection([&](SqlConnection &c) {
         return execute(c, "UPDATE sessions SET member_id = $2, expires_at = $3 WHERE token = $1",
                        {token, member_id, expires_at});
     });
@@ -234,7 +234,7 @@ void Storage::log_in(std::string_view token, int64_t member_id, int64_t expires_
 // --- Minutes and calls
 
 void Storage::issue_claim_token(std::string_view token, int64_t member_id, int64_t expires_at, int64_t now) {
-    read([&](SqlConnection &c) {
+    on_connection([&](SqlConnection &c) {
         execute(c, "DELETE FROM claim_tokens WHERE expires_at <= $1", {now});
         return execute(c, "INSERT INTO claim_tokens (token, member_id, expires_at) VALUES ($1, $2, $3)",
                        {token, member_id, expires_at});
@@ -243,7 +243,7 @@ void Storage::issue_claim_token(std::string_view token, int64_t member_id, int64
 
 ClaimOutcome Storage::claim_weekly_minutes(std::string_view token, int64_t member_id, int64_t week, int64_t minutes,
                                            int64_t now) {
-    return write([&](SqlConnection &c) {
+    return in_transaction([&](SqlConnection &c) {
         // Deleting the token decides who used it; the week's row decides
         // whether it is the first claim of the week.
         if (execute(c, "DELETE FROM claim_tokens WHERE token = $1 AND member_id = $2 AND expires_at > $3",
@@ -259,7 +259,7 @@ ClaimOutcome Storage::claim_weekly_minutes(std::string_view token, int64_t membe
 
 std::optional<MemberView> Storage::charge_call(int64_t member_id, std::string_view number, std::string_view address,
                                                int64_t minutes, int64_t now) {
-    return write([&](SqlConnection &c) {
+    return in_transaction([&](SqlConnection &c) {
         std::optional<MemberView> member;
         c.run("UPDATE members SET minutes = CASE WHEN minutes > $2 THEN minutes - $2 ELSE 0 END"
               " WHERE id = $1 AND minutes > 0 RETURNING id, number, minutes",
@@ -274,7 +274,7 @@ std::optional<MemberView> Storage::charge_call(int64_t member_id, std::string_vi
 // --- Friends and messages
 
 std::vector<FriendEntry> Storage::friends_of(int64_t member_id) {
-    return read([&](SqlConnection &c) {
+    return on_connection([&](SqlConnection &c) {
         std::vector<FriendEntry> friends;
         c.run("SELECT f.id, f.number FROM members m JOIN members f ON f.referrer = m.number AND f.id <> m.id"
               " WHERE m.id = $1"
@@ -287,7 +287,7 @@ std::vector<FriendEntry> Storage::friends_of(int64_t member_id) {
 }
 
 bool Storage::has_friend(int64_t member_id, int64_t friend_id, std::string_view number) {
-    return read([&](SqlConnection &c) {
+    return on_connection([&](SqlConnection &c) {
         return execute(c,
                        "SELECT 1 FROM members f WHERE f.id = $2 AND f.number = $3 AND f.id <> $1 AND ("
                        " f.referrer = (SELECT number FROM members WHERE id = $1)"
@@ -297,7 +297,7 @@ bool Storage::has_friend(int64_t member_id, int64_t friend_id, std::string_view 
 }
 
 bool Storage::add_friend(int64_t member_id, int64_t friend_id) {
-    return read([&](SqlConnection &c) {
+    return on_connection([&](SqlConnection &c) {
         return execute(c, "INSERT INTO friends (member_id, friend_id) VALUES ($1, $2) ON CONFLICT DO NOTHING",
                        {member_id, friend_id}) == 1;
     });
@@ -305,7 +305,7 @@ bool Storage::add_friend(int64_t member_id, int64_t friend_id) {
 
 void Storage::record_message(int64_t member_id, int64_t friend_id, std::string_view number, std::string_view body,
                              int64_t now) {
-    read([&](SqlConnection &c) {
+    on_connection([&](SqlConnection &c) {
         return execute(c,
                        "INSERT INTO messages (member_id, friend_id, number, body, sent_at) VALUES ($1, $2, $3, $4, $5)",
                        {member_id, friend_id, number, Bytes{body}, now});
@@ -315,7 +315,7 @@ void Storage::record_message(int64_t member_id, int64_t friend_id, std::string_v
 // --- Listings
 
 void Storage::each_member(const std::function<void(const MemberListing &)> &f) {
-    read([&](SqlConnection &c) {
+    on_connection([&](SqlConnection &c) {
         return c.run("SELECT id, number, minutes, referrer, registered_at FROM members ORDER BY id", {},
                      [&](const SqlRow &row) {
                          f(MemberListing{row.integer(0), row.text(1), row.integer(2),
@@ -325,7 +325,7 @@ void Storage::each_member(const std::function<void(const MemberListing &)> &f) {
 }
 
 void Storage::each_call(const std::function<void(const CallListing &)> &f) {
-    read([&](SqlConnection &c) {
+    on_connection([&](SqlConnection &c) {
         return c.run("SELECT c.id, c.placed_at, c.member_id, m.number, c.number, c.address FROM calls c"
                      " JOIN members m ON m.id = c.member_id ORDER BY c.id",
                      {}, [&](const SqlRow &row) {
@@ -336,7 +336,7 @@ void Storage::each_call(const std::function<void(const CallListing &)> &f) {
 }
 
 void Storage::each_message(const std::function<void(const MessageListing &)> &f) {
-    read([&](SqlConnection &c) {
+    on_connection([&](SqlConnection &c) {
         return c.run("SELECT s.id, s.sent_at, m.number, s.number, s.friend_id, s.body FROM messages s"
                      " JOIN members m ON m.id = s.member_id ORDER BY s.id",
                      {}, [&](const SqlRow &row) {

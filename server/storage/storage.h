@@ -100,10 +100,13 @@ public:
     void each_message(const std::function<void(const MessageListing &)> &f);
 
 private:
+    // `work` on a connection of the pool, inside a write transaction that
+    // commits when it returns (run again when it lost a race on PostgreSQL).
     template <class Work>
-    auto write(Work work);
+    auto in_transaction(Work work);
+    // `work` on a connection of the pool, each statement committed on its own.
     template <class Work>
-    auto read(Work work);
+    auto on_connection(Work work);
 
     std::unique_ptr<storage::Engine> engine_;
     std::string description_;
