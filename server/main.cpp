@@ -12,10 +12,10 @@
 #include <thread>
 
 #include "server/admin.h"
-#include "server/database.h"
 #include "server/http_service.h"
 #include "server/options.h"
 #include "server/service_time.h"
+#include "server/storage/storage.h"
 
 using namespace tolvar::server;
 
@@ -59,21 +59,21 @@ bool make_database_folder(const std::string &database_path) {
     return true;
 }
 
-int serve(const Options &options, Database &database) {
+int serve(const Options &options, Storage &storage) {
     LogWriter writer(options.log_path);
     if (writer.file_failed(options.log_path)) {
         std::cerr << "tolvar-service: cannot write the log file " << options.log_path << "\n";
         return 1;
     }
     Log log{options.verbose, [&writer](const std::string &line) { writer.write(line); }};
-    HttpService service(ServiceContext{database, log, system_clock()});
+    HttpService service(ServiceContext{storage, log, system_clock()});
     int port = service.bind(options.listen);
     if (port < 0) {
         std::cerr << "tolvar-service: cannot listen on " << options.listen.host << ":" << options.listen.port << "\n";
         return 1;
     }
     log.line("tolvar-service listening on http://" + options.listen.host + ":" + std::to_string(port) +
-             " (database " + database.path() + ")");
+             " (database " + storage.description() + ")");
 
     std::atomic<bool> finished{false};
     std::thread signals([&] {
@@ -118,15 +118,15 @@ int main(int argc, char **argv) {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    if (!make_database_folder(options.database_path)) {
+    if (!storage::is_postgresql_address(options.database_path) && !make_database_folder(options.database_path)) {
         std::cerr << "tolvar-service: cannot make the folder of " << options.database_path << "\n";
         return 1;
     }
     try {
-        Database database(options.database_path);
+        Storage storage(options.database_path);
         if (!options.command.empty())
-            return run_admin_command(database, options.command, system_clock()(), std::cout, std::cerr);
-        return serve(options, database);
+            return run_admin_command(storage, options.command, system_clock()(), std::cout, std::cerr);
+        return serve(options, storage);
     } catch (const std::exception &e) {
         std::cerr << "tolvar-service: " << e.what() << "\n";
         return 1;

@@ -40,7 +40,7 @@ ParsedOptions parse_options(const std::vector<std::string> &arguments) {
             options.listen = *listen;
         } else if (a == "--db") {
             const std::string *v = value();
-            if (!v || v->empty()) return {std::nullopt, "--db needs a file name"};
+            if (!v || v->empty()) return {std::nullopt, "--db needs a file name or a postgresql:// address"};
             options.database_path = *v;
         } else if (a == "--log") {
             const std::string *v = value();
@@ -60,13 +60,17 @@ ParsedOptions parse_options(const std::vector<std::string> &arguments) {
 }
 
 std::string usage_text() {
-    return "usage: tolvar-service [--listen ADDRESS:PORT] [--db FILE] [--log FILE] [--verbose]\n"
-           "       tolvar-service [--db FILE] COMMAND\n"
+    return "usage: tolvar-service [--listen ADDRESS:PORT] [--db DATABASE] [--log FILE] [--verbose]\n"
+           "       tolvar-service [--db DATABASE] COMMAND\n"
            "\n"
            "Serves the Tolvar client over HTTP (default 127.0.0.1:8086). Voice codes, calls\n"
            "and messages go to the console and the log file; --verbose adds captcha codes\n"
-           "and one line per request. The database defaults to\n"
-           "$XDG_DATA_HOME/tolvar-service/tolvar.db (~/.local/share when unset).\n"
+           "and one line per request.\n"
+           "\n"
+           "DATABASE is a SQLite file, by default $XDG_DATA_HOME/tolvar-service/tolvar.db\n"
+           "(~/.local/share when unset), or a PostgreSQL connection URI such as\n"
+           "postgresql:///tolvar or postgresql://tolvar@db.example/tolvar (keep passwords in\n"
+           "~/.pgpass rather than in the URI). The tables are made or upgraded at start.\n"
            "\n"
            "Commands on the database:\n"
            "  members                     list the members\n"

@@ -19,7 +19,7 @@ struct ListenAddress {
 
 struct Options {
     ListenAddress listen{default_listen_host, default_listen_port};
-    std::string database_path;
+    std::string database_path;        // a SQLite file, or postgresql://...
     std::string log_path;               // empty: the console only
     bool verbose = false;
     bool help = false;

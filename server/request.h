@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "server/database.h"
 #include "server/form.h"
 #include "server/log.h"
 #include "server/service_time.h"
+#include "server/storage/storage.h"
 
 namespace tolvar::server {
 
@@ -33,9 +33,9 @@ inline Reply page_reply(const std::string &body) {
     return reply;
 }
 
-// What every handler works with: the database, the log, the time.
+// What every handler works with: the storage, the log, the time.
 struct ServiceContext {
-    Database &database;
+    Storage &storage;
     Log &log;
     Clock now;
 };
