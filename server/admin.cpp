@@ -5,6 +5,7 @@
 #include "server/friends.h"
 #include "server/gbk.h"
 #include "server/members.h"
+#include "server/printable.h"
 #include "server/service_time.h"
 #include "server/shapes.h"
 
@@ -12,12 +13,14 @@ namespace tolvar::server {
 
 namespace {
 
+// Every text column is made printable: a listing is one line per row, and no
+// byte a client sent reaches the operator's terminal as a control character.
 void list_members(Connection &c, std::ostream &out) {
     out << "id\tnumber\tminutes\treferrer\tregistered\n";
     Query q(c, "SELECT id, number, minutes, COALESCE(referrer, '-'), registered_at FROM members ORDER BY id");
     while (q.next())
-        out << q.integer(0) << '\t' << q.text(1) << '\t' << q.integer(2) << '\t' << q.text(3) << '\t'
-            << local_time_text(q.integer(4)) << '\n';
+        out << q.integer(0) << '\t' << printable(q.text(1)) << '\t' << q.integer(2) << '\t' << printable(q.text(3))
+            << '\t' << local_time_text(q.integer(4)) << '\n';
 }
 
 void list_calls(Connection &c, std::ostream &out) {
@@ -26,21 +29,9 @@ void list_calls(Connection &c, std::ostream &out) {
             "SELECT c.id, c.placed_at, c.member_id, m.number, c.number, c.address FROM calls c"
             " JOIN members m ON m.id = c.member_id ORDER BY c.id");
     while (q.next())
-        out << q.integer(0) << '\t' << local_time_text(q.integer(1)) << '\t' << q.integer(2) << '\t' << q.text(3)
-            << '\t' << q.text(4) << '\t' << (q.text(5).empty() ? "-" : q.text(5)) << '\n';
-}
-
-// One line per message: line breaks and tabs inside it written as escapes.
-std::string one_line(const std::string &text) {
-    std::string out;
-    for (char ch : text) {
-        if (ch == '\n') out += "\\n";
-        else if (ch == '\r') out += "\\r";
-        else if (ch == '\t') out += "\\t";
-        else if (ch == '\\') out += "\\\\";
-        else out += ch;
-    }
-    return out;
+        out << q.integer(0) << '\t' << local_time_text(q.integer(1)) << '\t' << q.integer(2) << '\t'
+            << printable(q.text(3)) << '\t' << printable(q.text(4)) << '\t'
+            << (q.text(5).empty() ? "-" : printable(q.text(5))) << '\n';
 }
 
 void list_messages(Connection &c, std::ostream &out) {
@@ -49,8 +40,8 @@ void list_messages(Connection &c, std::ostream &out) {
             "SELECT s.id, s.sent_at, m.number, s.number, s.friend_id, s.body FROM messages s"
             " JOIN members m ON m.id = s.member_id ORDER BY s.id");
     while (q.next())
-        out << q.integer(0) << '\t' << local_time_text(q.integer(1)) << '\t' << q.text(2) << '\t' << q.text(3)
-            << '\t' << q.integer(4) << '\t' << one_line(utf8_from_gbk(q.text(5))) << '\n';
+        out << q.integer(0) << '\t' << local_time_text(q.integer(1)) << '\t' << printable(q.text(2)) << '\t'
+            << printable(q.text(3)) << '\t' << q.integer(4) << '\t' << printable(utf8_from_gbk(q.text(5))) << '\n';
 }
 
 // A member named by id (6 digits) or mobile number (11 digits).

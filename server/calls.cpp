@@ -14,7 +14,7 @@ Reply free_call(const ServiceContext &ctx, const ServiceRequest &request) {
     auto c = ctx.database.lease();
     auto member_id = session_member(*c, request.session_token, now);
     if (!member_id) return page_reply(pages::not_logged_in());
-    if (!request.fields_ok || !is_dialable_number(number) || !is_address_text(address))
+    if (!request.fields_ok || !is_callable_number(number, ctx.settings.call_shapes) || !is_address_text(address))
         return page_reply(pages::call_refused());
 
     WriteTransaction tx(*c);

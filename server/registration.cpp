@@ -7,13 +7,16 @@
 
 namespace tolvar::server {
 
-static bool within_limits(Connection &c, std::string_view number, std::string_view address, int64_t now) {
+// The voice requests' address column holds the client's network, so that
+// addresses rotated inside one network share its limit.
+static bool within_limits(Connection &c, std::string_view number, std::string_view network, int64_t now,
+                          const Settings &settings) {
     Query by_number(c, "SELECT COUNT(*) FROM voice_requests WHERE number = ?1 AND requested_at > ?2", number,
                     now - voice_number_window);
-    if (by_number.next() && by_number.integer(0) >= voice_calls_per_number) return false;
-    Query by_address(c, "SELECT COUNT(*) FROM voice_requests WHERE address = ?1 AND requested_at > ?2", address,
-                     now - voice_address_window);
-    return !(by_address.next() && by_address.integer(0) >= voice_calls_per_address);
+    if (by_number.next() && by_number.integer(0) >= settings.voice_calls_per_number) return false;
+    Query by_network(c, "SELECT COUNT(*) FROM voice_requests WHERE address = ?1 AND requested_at > ?2", network,
+                     now - voice_network_window);
+    return !(by_network.next() && by_network.integer(0) >= settings.voice_calls_per_network);
 }
 
 Reply voice_code_request(const ServiceContext &ctx, const ServiceRequest &request) {
@@ -28,13 +31,13 @@ Reply voice_code_request(const ServiceContext &ctx, const ServiceRequest &reques
     {
         auto c = ctx.database.lease();
         WriteTransaction tx(*c);
-        if (!within_limits(*c, number, request.remote_address, now)) {
+        if (!within_limits(*c, number, request.network, now, ctx.settings)) {
             ctx.log.line("voice code refused for " + number + ": too many requests");
             return page_reply(pages::voice_code_limited());
         }
-        execute(*c, "DELETE FROM voice_requests WHERE requested_at <= ?1", now - voice_address_window);
+        execute(*c, "DELETE FROM voice_requests WHERE requested_at <= ?1", now - voice_network_window);
         execute(*c, "INSERT INTO voice_requests (number, address, requested_at) VALUES (?1, ?2, ?3)", number,
-                request.remote_address, now);
+                request.network, now);
         execute(*c,
                 "INSERT OR REPLACE INTO voice_codes (number, code, referrer, expires_at, wrong_attempts)"
                 " VALUES (?1, ?2, ?3, ?4, 0)",

@@ -60,7 +60,7 @@ void log_in(Connection &c, std::string_view token, int64_t member_id, int64_t no
 }
 
 std::string session_cookie(std::string_view token) {
-    return std::string(session_cookie_name) + "=" + std::string(token) + "; path=/; HttpOnly";
+    return std::string(session_cookie_name) + "=" + std::string(token) + "; path=/; HttpOnly; SameSite=Lax";
 }
 
 }  // namespace tolvar::server
