@@ -3,9 +3,11 @@
 // reopens the log file.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <iostream>
 #include <thread>
@@ -41,6 +43,19 @@ void reload(const std::vector<std::string> &arguments, Options &running, HttpSer
     log.line("settings reloaded" + (next.config_path.empty() ? std::string() : " from " + next.config_path));
 }
 
+// Room for every connection allowed and the files besides: the soft limit on
+// open files is raised towards the hard one when it is lower (systemd starts
+// services with 1024).
+void allow_open_files(int64_t connections) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+    rlim_t wanted = static_cast<rlim_t>(connections) + 64;
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+        limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, limit.rlim_max);
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 int serve(const std::vector<std::string> &arguments, Options options, Database &database,
           const std::vector<std::string> &warnings) {
     LogFile log_file(options.log_path);
@@ -50,6 +65,7 @@ int serve(const std::vector<std::string> &arguments, Options options, Database &
     }
     Log log{options.settings.verbose, [&log_file](const std::string &line) { log_file.write(line); }};
     for (const std::string &warning : warnings) log.line("warning: " + warning);
+    allow_open_files(options.connection_limit);
     HttpService service(ServiceContext{database, log, system_clock(), options.settings}, options.connection_limit);
     int port = service.bind(options.listen);
     if (port < 0) {

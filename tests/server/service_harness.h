@@ -154,6 +154,11 @@ public:
     int port() const { return port_; }
     std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
     server::Database &database() { return *database_; }
+    // Settings for the requests that come after (the log stays verbose).
+    void apply(server::Settings settings) {
+        settings.verbose = true;
+        service_->apply(settings);
+    }
     std::string database_path() const { return (dir_.path() / "tolvar.db").string(); }
 
     std::vector<std::string> log_lines() {
