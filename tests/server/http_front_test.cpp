@@ -289,8 +289,15 @@ TEST(HttpFront, AnIpv6AddressIsListenedOn) {
     tolvar::server::Database database((dir.path() / "t.db").string());
     tolvar::server::Log log;
     tolvar::server::HttpService service(tolvar::server::ServiceContext{database, log, [] { return test_start_time; }});
+    int probe = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 loopback{};
+    loopback.sin6_family = AF_INET6;
+    loopback.sin6_addr = in6addr_loopback;
+    bool have_ipv6 = probe >= 0 && bind(probe, reinterpret_cast<sockaddr *>(&loopback), sizeof loopback) == 0;
+    if (probe >= 0) close(probe);
+    if (!have_ipv6) GTEST_SKIP() << "no IPv6 loopback here";
     int port = service.bind({"::1", 0});
-    if (port < 0) GTEST_SKIP() << "no IPv6 loopback here";
+    ASSERT_GT(port, 0);
     std::thread serving([&] { service.run(); });
     int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in6 addr{};
