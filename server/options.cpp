@@ -114,9 +114,9 @@ const Rule rules[] = {
          return whole_number(v, 1, 1000000, o.settings.voice_calls_per_network);
      }},
     {"header-bytes", "N", true, false,
-     [](Options &o, const std::string &v) { return whole_number(v, 1024, 32 * 1024, o.settings.header_bytes); }},
+     [](Options &o, const std::string &v) { return whole_number(v, 1024, 16 * 1024, o.settings.header_bytes); }},
     {"header-lines", "N", true, false,
-     [](Options &o, const std::string &v) { return whole_number(v, 10, 1000, o.settings.header_lines); }},
+     [](Options &o, const std::string &v) { return whole_number(v, 10, 200, o.settings.header_lines); }},
     {"request-timeout", "SECONDS", true, false,
      [](Options &o, const std::string &v) { return whole_number(v, 1, 3600, o.settings.request_timeout); }},
     {"connections-per-network", "N", true, false,
@@ -243,8 +243,8 @@ std::string usage_text() {
            "  --voice-calls-per-number N    voice codes per number in 10 minutes (3)\n"
            "  --voice-calls-per-network N   voice codes per client network in an hour (20);\n"
            "                                a network is an IPv4 /24 or an IPv6 /64\n"
-           "  --header-bytes N              largest request header block (16384)\n"
-           "  --header-lines N              most request header lines (100)\n"
+           "  --header-bytes N              largest request head, 1024 to 16384 (16384)\n"
+           "  --header-lines N              most request header lines, 10 to 200 (100)\n"
            "  --request-timeout SECONDS     a request must arrive whole within this (10)\n"
            "  --connections-per-network N   connections open at once per network (64; 0: any)\n"
            "  --connection-limit N          connections open at once in all (1024; restart)\n"

@@ -33,8 +33,8 @@ struct Settings {
     int64_t voice_calls_per_number = 3;
     int64_t voice_calls_per_network = 20;
 
-    // The HTTP front. A request's header block beyond either bound is
-    // refused with 431; a request that is not whole within `request_timeout`
+    // The HTTP front. A request's head (request line to blank line) beyond
+    // either bound is refused with 431 (at most 16 KiB and 200 lines); a request that is not whole within `request_timeout`
     // seconds of its first byte (or an idle kept connection after that long)
     // is cut off; one network may hold `connections_per_network` connections
     // at once (0: no limit; trusted proxies are not limited).

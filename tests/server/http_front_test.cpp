@@ -167,6 +167,18 @@ TEST(HttpFront, HeaderBlocksBeyondTheBoundsAreRefusedAndWithinThemAnswered) {
     service.apply(tighter);
     EXPECT_EQ(431, round_trip(service.port(), head_with(host, 21, 40)).status);
     EXPECT_EQ(200, round_trip(service.port(), head_with(host, 20, 40)).status);
+
+    // The largest bounds the settings allow still fit the reader's memory:
+    // the refusal just past them is the service's own page.
+    tolvar::server::Settings largest;
+    largest.header_lines = 200;
+    service.apply(largest);
+    std::string most_lines = head_with(host, 200, 78);
+    ASSERT_LE(most_lines.size(), 16u * 1024);
+    EXPECT_EQ(200, round_trip(service.port(), most_lines).status);
+    RawReply past = round_trip(service.port(), head_with(host, 201, 78));
+    EXPECT_EQ(431, past.status);
+    EXPECT_EQ("text/html; charset=gb2312", past.header("Content-Type"));
 }
 
 TEST(HttpFront, HugeHeaderBlocksAreCutOffEarlyAndTheServicesMemoryStaysBounded) {

@@ -97,7 +97,7 @@ TEST(ServiceSettings, ABadFileIsRefusedNamingItsLine) {
     };
     EXPECT_EQ(file + ":2: no setting named \"listne\"", error_for("# x\nlistne = 1.2.3.4:5\n"));
     EXPECT_EQ(file + ":1: not a line \"name = value\"", error_for("verbose\n"));
-    EXPECT_EQ(file + ":3: header-lines needs a whole number from 10 to 1000", error_for("\n\nheader-lines = 5\n"));
+    EXPECT_EQ(file + ":3: header-lines needs a whole number from 10 to 200", error_for("\n\nheader-lines = 5\n"));
     EXPECT_TRUE(contains(error_for("trusted-proxy = proxy.example\n"), ":1: trusted-proxy needs"));
     EXPECT_TRUE(contains(error_for("call-shapes = mobile, satellite\n"), ":1: call-shapes needs"));
     EXPECT_TRUE(contains(error_for("config = other.conf\n"), ":1: no setting named \"config\""));
