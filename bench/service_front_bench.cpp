@@ -274,7 +274,9 @@ void slow_header_case(const RunningServiceProcess &service, int connections, int
         else during.push_back(ms), within_second += ms < 1000;
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
-    // How many slow connections the service has closed by now.
+    // How many slow connections the service has closed a moment after the
+    // attack's length (its deadline for a request being 10 s by default).
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     int closed = 0;
     for (int fd : slow) {
         char byte;
@@ -287,7 +289,7 @@ void slow_header_case(const RunningServiceProcess &service, int connections, int
     double f = percentile(idle, 0.5), m = percentile(during, 0.5);
     std::printf("slow headers: %zu connections, %d s: %d of %zu normal requests answered within 1 s, %d unanswered;"
                 " median %.2f ms, max %.0f ms; before the attack %.2f ms; ratio %.1f; slow connections closed by"
-                " the service %d\n",
+                " the service 1.5 s later: %d\n",
                 slow.size(), seconds, within_second, during.size() + unanswered, unanswered, m,
                 during.empty() ? 0.0 : *std::max_element(during.begin(), during.end()), f, f > 0 ? m / f : 0.0,
                 closed);
