@@ -14,5 +14,5 @@ $SUDO apt-get install -y --no-install-recommends \
   fonts-wqy-microhei qt6-translations-l10n xdg-utils xvfb xauth imagemagick qt6ct xdotool \
   python3 nodejs x11-utils opencc \
   librsvg2-bin desktop-file-utils \
-  libcpp-httplib-dev libsqlite3-dev libgd-dev \
+  libmicrohttpd-dev libsqlite3-dev libgd-dev \
   libpq-dev postgresql

@@ -4,6 +4,7 @@
 
 #include "server/gbk.h"
 #include "server/members.h"
+#include "server/printable.h"
 #include "server/service_time.h"
 #include "server/shapes.h"
 
@@ -11,40 +12,29 @@ namespace tolvar::server {
 
 namespace {
 
+// Every text column is made printable: a listing is one line per row, and no
+// byte a client sent reaches the operator's terminal as a control character.
 void list_members(Storage &storage, std::ostream &out) {
     out << "id\tnumber\tminutes\treferrer\tregistered\n";
     storage.each_member([&](const MemberListing &m) {
-        out << m.id << '\t' << m.number << '\t' << m.minutes << '\t' << m.referrer.value_or("-") << '\t'
-            << local_time_text(m.registered_at) << '\n';
+        out << m.id << '\t' << printable(m.number) << '\t' << m.minutes << '\t' << printable(m.referrer.value_or("-"))
+            << '\t' << local_time_text(m.registered_at) << '\n';
     });
 }
 
 void list_calls(Storage &storage, std::ostream &out) {
     out << "id\tplaced\tmember\tfrom\tto\taddress\n";
     storage.each_call([&](const CallListing &c) {
-        out << c.id << '\t' << local_time_text(c.placed_at) << '\t' << c.member_id << '\t' << c.member_number
-            << '\t' << c.number << '\t' << (c.address.empty() ? "-" : c.address) << '\n';
+        out << c.id << '\t' << local_time_text(c.placed_at) << '\t' << c.member_id << '\t' << printable(c.member_number)
+            << '\t' << printable(c.number) << '\t' << (c.address.empty() ? "-" : printable(c.address)) << '\n';
     });
-}
-
-// One line per message: line breaks and tabs inside it written as escapes.
-std::string one_line(const std::string &text) {
-    std::string out;
-    for (char ch : text) {
-        if (ch == '\n') out += "\\n";
-        else if (ch == '\r') out += "\\r";
-        else if (ch == '\t') out += "\\t";
-        else if (ch == '\\') out += "\\\\";
-        else out += ch;
-    }
-    return out;
 }
 
 void list_messages(Storage &storage, std::ostream &out) {
     out << "id\tsent\tfrom\tto\tfriend\ttext\n";
     storage.each_message([&](const MessageListing &m) {
-        out << m.id << '\t' << local_time_text(m.sent_at) << '\t' << m.member_number << '\t' << m.number << '\t'
-            << m.friend_id << '\t' << one_line(utf8_from_gbk(m.body)) << '\n';
+        out << m.id << '\t' << local_time_text(m.sent_at) << '\t' << printable(m.member_number) << '\t'
+            << printable(m.number) << '\t' << m.friend_id << '\t' << printable(utf8_from_gbk(m.body)) << '\n';
     });
 }
 

@@ -12,7 +12,7 @@ Reply free_call(const ServiceContext &ctx, const ServiceRequest &request) {
     int64_t now = ctx.now();
     auto member_id = session_member(ctx.storage, request.session_token, now);
     if (!member_id) return page_reply(pages::not_logged_in());
-    if (!request.fields_ok || !is_dialable_number(number) || !is_address_text(address))
+    if (!request.fields_ok || !is_callable_number(number, ctx.settings.call_shapes) || !is_address_text(address))
         return page_reply(pages::call_refused());
 
     auto member = ctx.storage.charge_call(*member_id, number, address, minutes_per_call, now);

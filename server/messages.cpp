@@ -7,23 +7,6 @@
 
 namespace tolvar::server {
 
-// The text for the log: control characters written as escapes.
-static std::string printable(std::string_view utf8) {
-    std::string out;
-    for (char ch : utf8) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c < 0x20 || c == 0x7f)
-            out += "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
-        else
-            out += ch;
-    }
-    return out;
-}
-
 Reply send_message(const ServiceContext &ctx, const ServiceRequest &request) {
     auto friend_id = small_number(value_of(request.form, "key_id"));
     const std::string &number = value_of(request.form, "tel");
@@ -38,7 +21,7 @@ Reply send_message(const ServiceContext &ctx, const ServiceRequest &request) {
     auto member = ctx.storage.member_by_id(*member_id);
     // The SMS gateway: a deployment would send the text here.
     ctx.log.line("message: " + (member ? member->number : std::to_string(*member_id)) + " -> " + number + ": " +
-                 printable(utf8_from_gbk(text)));
+                 utf8_from_gbk(text));
     return page_reply(pages::message_sent());
 }
 

@@ -16,8 +16,9 @@ Reply voice_code_request(const ServiceContext &ctx, const ServiceRequest &reques
 
     int64_t now = ctx.now();
     std::string code = random_digits(6);
-    VoiceCodeRing ring{number, code, referrer, request.remote_address, now, now + voice_code_lifetime};
-    VoiceCodeLimits limits{voice_calls_per_number, voice_number_window, voice_calls_per_address, voice_address_window};
+    VoiceCodeRing ring{number, code, referrer, request.network, now, now + voice_code_lifetime};
+    VoiceCodeLimits limits{ctx.settings.voice_calls_per_number, voice_number_window,
+                           ctx.settings.voice_calls_per_network, voice_network_window};
     if (!ctx.storage.ring_voice_code(ring, limits)) {
         ctx.log.line("voice code refused for " + number + ": too many requests");
         return page_reply(pages::voice_code_limited());

@@ -39,7 +39,7 @@ void log_in(Storage &storage, std::string_view token, int64_t member_id, int64_t
 }
 
 std::string session_cookie(std::string_view token) {
-    return std::string(session_cookie_name) + "=" + std::string(token) + "; path=/; HttpOnly";
+    return std::string(session_cookie_name) + "=" + std::string(token) + "; path=/; HttpOnly; SameSite=Lax";
 }
 
 }  // namespace tolvar::server

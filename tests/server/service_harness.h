@@ -43,11 +43,18 @@ struct RawReply {
     }
 };
 
-// Sends `bytes` on a fresh connection to 127.0.0.1:port and reads one reply
-// (by its Content-Length), or until the peer closes.
-inline RawReply round_trip(int port, const std::string &bytes) {
+// Sends `bytes` on a fresh connection to 127.0.0.1:port (from the loopback
+// address `source` when one is given) and reads one reply (by its
+// Content-Length), or until the peer closes.
+inline RawReply round_trip(int port, const std::string &bytes, const std::string &source = "") {
     RawReply reply;
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (!source.empty()) {
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        inet_pton(AF_INET, source.c_str(), &from.sin_addr);
+        bind(fd, reinterpret_cast<sockaddr *>(&from), sizeof from);
+    }
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -151,6 +158,11 @@ public:
     std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
     server::Storage &storage() { return *storage_; }
     const TestDatabase &database() const { return database_; }
+    // Settings for the requests that come after (the log stays verbose).
+    void apply(server::Settings settings) {
+        settings.verbose = true;
+        service_->apply(settings);
+    }
 
     std::vector<std::string> log_lines() {
         std::lock_guard lock(mutex_);
