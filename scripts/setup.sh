@@ -14,4 +14,5 @@ $SUDO apt-get install -y --no-install-recommends \
   fonts-wqy-microhei xvfb xauth imagemagick \
   python3 nodejs x11-utils opencc \
   librsvg2-bin desktop-file-utils \
-  libcpp-httplib-dev libsqlite3-dev libgd-dev
+  libcpp-httplib-dev libsqlite3-dev libgd-dev \
+  debhelper lintian appstream systemd man-db
