@@ -71,9 +71,12 @@ void type(QWidget *box, const QString &text) {
     }
 }
 
+// A click as a user makes it: into the active window (after a message box the
+// window is made active again first).
 void click(QWidget *w) {
     if (!w) return;
     w->window()->activateWindow();
+    QTest::qWaitForWindowActive(w->window(), 5000);
     QTest::mouseClick(w, Qt::LeftButton);
 }
 
