@@ -250,13 +250,15 @@ done
 systemd-analyze security --offline=yes /lib/systemd/system/tolvar-service.service | tail -1 | sed 's/^/  /'
 
 getent passwd tolvar >/dev/null || fail "no system user tolvar"
-[ "$(stat -c '%U:%G %a' /var/lib/tolvar-service)" = "tolvar:tolvar 750" ] ||
+[ "$(stat -c '%U:%G %a' /var/lib/tolvar-service)" = "tolvar:tolvar 700" ] ||
     fail "/var/lib/tolvar-service is $(stat -c '%U:%G %a' /var/lib/tolvar-service)"
 [ -f /etc/tolvar-service/tolvar-service.conf ] || fail "no configuration file"
 dpkg-query -W -f='${Conffiles}\n' tolvar-service | grep -q /etc/tolvar-service/tolvar-service.conf ||
     fail "the configuration file is not a conffile"
 
-# Runs an ExecStart line as the unit's user, with more options after it.
+# Runs an ExecStart line as the unit's user, with more options after it; the
+# process started is the service itself (setpriv executes it), to be
+# signalled by its id.
 start_service() { # $1 unit file, $2 instance name (or ""), the rest: extra options
     local unit=$1 instance=$2
     shift 2
@@ -265,7 +267,7 @@ start_service() { # $1 unit file, $2 instance name (or ""), the rest: extra opti
     line=${line//%i/$instance}
     [ "$(sed -n 's/^User=//p' "$unit")" = tolvar ] || fail "$unit does not run as tolvar"
     # shellcheck disable=SC2086
-    runuser -u tolvar -- $line "$@" >"$work/service.log" 2>&1 &
+    setpriv --reuid=tolvar --regid=tolvar --init-groups -- $line "$@" >"$work/service.log" 2>&1 &
     service_pid=$!
 }
 answers() { http_get "$1" /ip.php 2>/dev/null | grep -q '<h2>127.0.0.1</h2>'; }
