@@ -52,6 +52,7 @@ cleanup() {
     done
     if [ "$installed" = yes ]; then
         say "undoing the installation after a failure"
+        rm -f /etc/tolvar-service/ci.conf
         apt-get purge "${apt_options[@]}" tolvar tolvar-service >/dev/null 2>&1
         purge_new_dependencies >/dev/null 2>&1
     fi
