@@ -28,11 +28,37 @@
 extern "C" {
 #endif
 
-/* Raised whenever a layout, slot meaning or numbering below changes. The
- * kernel writes it into tolvar_program; the start routine refuses to run on
- * any other version. The executable exports it as tolvar_program_abi_version,
- * which the kernel checks before it binds a routine. */
-#define TOLVAR_ABI_VERSION 1u
+/* The interface's version: a major and a minor number, packed as
+ * (major << 16) | minor into one u32.
+ *
+ * A minor version adds and changes nothing that exists: new kernel commands,
+ * support-library commands, property numbers, type tags, event numbers,
+ * run-time error codes or option values, each under a number no earlier
+ * version used. A program built for minor m runs on any kernel of the same
+ * major with a minor of m or more; it never needs what a later minor adds.
+ *
+ * A major version is anything else: a slot of the service table, the layout
+ * of tolvar_arg, tolvar_program or a value block, the meaning or arguments of
+ * an existing number, the ownership of a block, a number reused, removed or
+ * renumbered.
+ *
+ * The kernel writes its version into tolvar_program; the start routine
+ * refuses to run on a kernel that tolvar_abi_compatible rejects. The
+ * executable exports the program's version as tolvar_program_abi_version,
+ * which the kernel checks the same way before it binds a routine. */
+#define TOLVAR_ABI_VERSION_MAJOR 1u
+#define TOLVAR_ABI_VERSION_MINOR 0u
+#define TOLVAR_ABI_VERSION_OF(major, minor) ((uint32_t)(major) << 16 | (uint32_t)(minor))
+#define TOLVAR_ABI_VERSION TOLVAR_ABI_VERSION_OF(TOLVAR_ABI_VERSION_MAJOR, TOLVAR_ABI_VERSION_MINOR)
+#define TOLVAR_ABI_MAJOR_OF(version) ((uint32_t)(version) >> 16)
+#define TOLVAR_ABI_MINOR_OF(version) ((uint32_t)(version) & 0xFFFFu)
+
+/* Whether a program built for version `program` may run on a kernel of
+ * version `kernel`: the same major, and a kernel minor no older. */
+static inline int tolvar_abi_compatible(uint32_t program, uint32_t kernel) {
+    return TOLVAR_ABI_MAJOR_OF(program) == TOLVAR_ABI_MAJOR_OF(kernel) &&
+           TOLVAR_ABI_MINOR_OF(program) <= TOLVAR_ABI_MINOR_OF(kernel);
+}
 
 /* Type tags of argument triples and of values returned by the kernel. */
 #define TOLVAR_TYPE_NONE 0x00000000u
@@ -93,6 +119,21 @@ static inline void *tolvar_arg_pointer(tolvar_arg arg) {
 #define TOLVAR_EVENT_RIGHT_BUTTON (-4)
 #define TOLVAR_EVENT_FOCUS (-7)
 
+/* Option values of the form's control records (the layout's own numbering;
+ * the image writer documents the option block itself). */
+/* Border style of an edit box or picture box. */
+#define TOLVAR_BORDER_NONE 0u
+#define TOLVAR_BORDER_SUNKEN 1u /* the sunken client edge (Windows' WS_EX_CLIENTEDGE) */
+#define TOLVAR_BORDER_THIN 5u   /* a one-pixel line (Windows' WS_BORDER) */
+/* Frame of a label. */
+#define TOLVAR_LABEL_PLAIN 0u
+#define TOLVAR_LABEL_THIN_SUNKEN 5u /* a thin sunken edge (Windows' WS_EX_STATICEDGE) */
+/* Horizontal alignment of a label's caption or an edit box's text: the values
+ * of Windows' SS_LEFT, SS_CENTER, SS_RIGHT (and ES_LEFT, ES_CENTER, ES_RIGHT). */
+#define TOLVAR_ALIGN_LEFT 0u
+#define TOLVAR_ALIGN_CENTRE 1u
+#define TOLVAR_ALIGN_RIGHT 2u
+
 /* Property numbers for slots 0x10 and 0x14. */
 #define TOLVAR_PROP_DISABLED 0x06
 #define TOLVAR_PROP_TEXT 0x08
@@ -117,10 +158,19 @@ static inline void *tolvar_arg_pointer(tolvar_arg arg) {
 #define TOLVAR_SPECIAL_ARRAY_GROWS 2
 #define TOLVAR_SPECIAL_AT_END 3
 
-/* Kernel commands of slot 0x0C, our own numbering. */
-#define TOLVAR_KCMD_MESSAGE_BOX 1       /* (text) -> int; OK button, the window's title as title */
-#define TOLVAR_KCMD_APPEND_TEXT 2       /* (edit box, text): at the end, whatever the caret */
-#define TOLVAR_KCMD_SET_FOCUS 3         /* (control) */
+/* Kernel commands of slot 0x0C, our own numbering.
+ *
+ * Handlers that run nested: a command marked "nests" below runs other event
+ * handlers of the program before it returns (a nested event loop, or an event
+ * it raises itself), so the caller must expect the window's state to have
+ * changed meanwhile, the window to have been closed included. The others run
+ * no handler. */
+#define TOLVAR_KCMD_MESSAGE_BOX 1       /* (text) -> int; OK button, the window's title as title.
+                                           Nests: a modal box in its own event loop */
+#define TOLVAR_KCMD_APPEND_TEXT 2       /* (edit box, text): at the end, whatever the caret.
+                                           Nests: runs the box's content-changed handler */
+#define TOLVAR_KCMD_SET_FOCUS 3         /* (control). Nests: runs the control's focus handler when
+                                           the window is active */
 #define TOLVAR_KCMD_LIST_ADD 4          /* (list box, text, integer value) */
 #define TOLVAR_KCMD_LIST_CLEAR 5        /* (list box) */
 #define TOLVAR_KCMD_LIST_ITEM_TEXT 6    /* (list box, index from 0) -> text; empty outside the list */
@@ -128,10 +178,12 @@ static inline void *tolvar_arg_pointer(tolvar_arg arg) {
 #define TOLVAR_KCMD_LIST_COUNT 8        /* (list box) -> integer */
 #define TOLVAR_KCMD_TIMER_INTERVAL 9    /* (timer, milliseconds); 0 stops it */
 #define TOLVAR_KCMD_OPEN_HYPERLINK 10   /* (hyperlink box): open its target in the system's handler */
-#define TOLVAR_KCMD_POPUP_MENU 11       /* (menu item): pop up that top-level menu at the mouse */
-#define TOLVAR_KCMD_DESTROY_WINDOW 12   /* (window): the event loop ends */
+#define TOLVAR_KCMD_POPUP_MENU 11       /* (menu item): pop up that top-level menu at the mouse;
+                                           returns at once, the chosen item's handler runs later */
+#define TOLVAR_KCMD_DESTROY_WINDOW 12   /* (window): every event loop ends, nested ones included */
 #define TOLVAR_KCMD_PROGRAM_DIRECTORY 13 /* () -> text: the program's folder, no trailing separator */
-#define TOLVAR_KCMD_PROCESS_EVENTS 14   /* (): let pending window messages run */
+#define TOLVAR_KCMD_PROCESS_EVENTS 14   /* (): let pending window messages run (at most once a
+                                           millisecond). Nests: their handlers run */
 #define TOLVAR_KCMD_ROUTINE_ADDRESS 15  /* (routine's image-relative address) -> its native address */
 /* Files. A path is a GBK text; both "\\" and "/" separate its parts. A file
  * that is missing, unreadable, a folder or larger than 64 MiB reads as absent. */
@@ -163,7 +215,8 @@ static inline void *tolvar_arg_pointer(tolvar_arg arg) {
                                       of that "http://" address (the scheme may be left out), carrying
                                       the cookies of the wininet stand-in's store; empty on any failure.
                                       A positive most-bytes ends the read there: a longer body gives
-                                      its first most-bytes bytes */
+                                      its first most-bytes bytes. Nests: the window's events run while
+                                      the reply is awaited and between the pieces read */
 
 /* Every program routine is called by the kernel with a count and triples.
  * The start routine gets one argument: the tolvar_program's address
@@ -193,6 +246,25 @@ typedef struct tolvar_program {
 
 /* The 13 slots. Slot offset s of the 32-bit table is member s / 4 here; a
  * kind-0 relocation of s gives the block offset of that member. */
+/* Which slots let the program's event handlers run before they return
+ * (nested inside the caller's handler):
+ *   0x00 runtime_error    no: it never returns
+ *   0x04 dll_command      no: it only finds the function. Of the functions it
+ *                         finds, MessageBoxA (a modal box) and HttpSendRequestA
+ *                         and InternetReadFile (the wininet stand-in waits for
+ *                         the reply in an event loop) nest
+ *   0x08 library_command  only TOLVAR_LCMD_READ_PAGE nests
+ *   0x0C kernel_command   the commands marked "nests" above
+ *   0x10 get_property     no
+ *   0x14 set_property     yes for TOLVAR_PROP_TEXT of an edit box (its
+ *                         content-changed handler) and TOLVAR_PROP_PAGE of a tab
+ *                         control (its page-changed handler); no otherwise
+ *   0x18 allocate, 0x1C resize, 0x20 release: no
+ *   0x24 end_program      no handler; the routines registered with
+ *                         TOLVAR_SPECIAL_AT_END run
+ *   0x28 event_loop       yes: every handler runs in it until the window closes
+ *   0x2C load_window      yes: the window's created handler runs before it returns
+ *   0x30 special          no */
 typedef struct tolvar_services {
     void (*runtime_error)(int32_t code);                                           /* 0x00, never returns */
     void *(*dll_command)(uint32_t index);                                          /* 0x04 */

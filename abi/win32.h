@@ -29,6 +29,11 @@ typedef uint32_t COLORREF; /* 0x00BBGGRR */
 #define RGB(r, g, b) \
     ((COLORREF)((uint8_t)(r) | ((uint32_t)(uint8_t)(g) << 8) | ((uint32_t)(uint8_t)(b) << 16)))
 #define CLR_DEFAULT 0xFF000000u /* the control's own default colour */
+#define GetRValue(rgb) ((uint8_t)(rgb))
+#define GetGValue(rgb) ((uint8_t)((rgb) >> 8))
+#define GetBValue(rgb) ((uint8_t)((rgb) >> 16))
+
+#define INTERNET_DEFAULT_HTTP_PORT 80 /* an INTERNET_PORT */
 
 #define TRUE 1
 #define FALSE 0
@@ -66,11 +71,42 @@ enum : DWORD {
     HTTP_QUERY_RAW_HEADERS = 21,
     HTTP_QUERY_RAW_HEADERS_CRLF = 22,
     HTTP_QUERY_FLAG_NUMBER = 0x20000000,
+    HTTP_QUERY_HEADER_MASK = 0xFFFF,
+    HTTP_STATUS_MOVED = 301,
+    HTTP_STATUS_REDIRECT = 302,
+    HTTP_STATUS_REDIRECT_METHOD = 303,
+    HTTP_STATUS_REDIRECT_KEEP_VERB = 307,
+    HTTP_STATUS_PERMANENT_REDIRECT = 308,
 
     CP_ACP = 0,
     CP_UTF8 = 65001,
     LCMAP_SIMPLIFIED_CHINESE = 0x02000000,
+
+    /* MessageBoxA's type: the buttons in the low four bits, the icon in the next four. */
+    MB_OK = 0x00,
+    MB_OKCANCEL = 0x01,
+    MB_ABORTRETRYIGNORE = 0x02,
+    MB_YESNOCANCEL = 0x03,
+    MB_YESNO = 0x04,
+    MB_RETRYCANCEL = 0x05,
+    MB_TYPEMASK = 0x0F,
+    MB_ICONERROR = 0x10, /* also MB_ICONHAND, MB_ICONSTOP */
+    MB_ICONQUESTION = 0x20,
+    MB_ICONWARNING = 0x30, /* also MB_ICONEXCLAMATION */
+    MB_ICONINFORMATION = 0x40, /* also MB_ICONASTERISK */
+    MB_ICONMASK = 0xF0,
 };
+
+/* What MessageBoxA returns: the button that closed the box (0 when it failed). */
+enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
+
+/* LOGFONT's weights and character sets the layout uses. */
+enum : int32_t { FW_NORMAL = 400, FW_SEMIBOLD = 600, FW_BOLD = 700 };
+enum : uint8_t { ANSI_CHARSET = 0, GB2312_CHARSET = 134 };
+
+/* Code pages Windows gives no constant of its own: Simplified Chinese (GBK) and Traditional
+   Chinese (Big5). */
+enum : UINT { CODE_PAGE_GBK = 936, CODE_PAGE_BIG5 = 950 };
 
 /* The WinINet functions of the DLL-command table, as function types: the program calls them
    through pointers of these types and the wininet stand-in defines them with these types. */

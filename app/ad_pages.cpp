@@ -54,7 +54,7 @@ TOLVAR_ROUTINE_END
 // 编辑框3's focus: the box is emptied (its hint, or a number typed earlier),
 // then the pages are written.
 TOLVAR_ROUTINE(int32_t, hint_clear_and_ad_pages, (int32_t, const tolvar_arg *)) {
-    set_text(编辑框3, "");
+    set_text(registration_number_box, "");
     tolvar::app::write_ad_pages();
     return 0;
 }

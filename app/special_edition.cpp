@@ -36,11 +36,11 @@ bool write_settings(const char *number, const char *owner) {
 
 // An empty 编辑框7 means nobody has logged in: no file is touched.
 void make_special_edition() {
-    Text number = text_of(编辑框7);
+    Text number = text_of(edition_number_box);
     if (text_length(number.get()) == 0) {
         message_box(kNotLoggedIn);
     } else {
-        Text owner = text_of(编辑框8);
+        Text owner = text_of(edition_owner_box);
         message_box(write_settings(number.get(), owner.get()) ? kMade : kNotLoggedIn);
     }
 }

@@ -7,9 +7,9 @@
 //   font          u32 length: 0 for the default font, or 60 and a LOGFONT
 //   max length    u32, 0 = unlimited
 //   multi-line    u32, 0 or 1
-//   border        u32 border style (0 none, 1 sunken, 5 thin)
-//   label style   u32 (0 plain, 5 thin sunken frame)
-//   alignment     u32 (0 left, 1 centre, 2 right)
+//   border        u32 border style, TOLVAR_BORDER_* (0 none, 1 sunken, 5 thin)
+//   label style   u32, TOLVAR_LABEL_* (0 plain, 5 thin sunken frame)
+//   alignment     u32, TOLVAR_ALIGN_* (0 left, 1 centre, 2 right)
 //   interval      u32 milliseconds (timer; 0 stopped)
 //   picture       u32 length, then the picture file's bytes
 //   name          zero-ended GBK: what a screen reader calls a control that

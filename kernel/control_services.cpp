@@ -12,6 +12,7 @@
 #include "kernel/kernel_state.h"
 #include "kernel/pictures.h"
 #include "kernel/values.h"
+#include "abi/win32.h"
 
 namespace tolvar::kernel {
 
@@ -146,12 +147,12 @@ tolvar_arg control_command(MainWindow *window, uint32_t command, int32_t count, 
     QWidget *w = window && count > 0 ? control_widget(*window, object_of(args[0])) : nullptr;
     switch (command) {
         case TOLVAR_KCMD_MESSAGE_BOX: {
-            if (state().quit_requested) return int_value(1);  // the window is gone: nobody is there to answer
+            if (state().quit_requested) return int_value(IDOK);  // the window is gone: nobody is there to answer
             QMessageBox box(QMessageBox::NoIcon, window ? window->windowTitle() : QString(), text_arg(arg(0)),
                             QMessageBox::Ok, window);
             NormalCursorScope normal_cursor;
             box.exec();
-            return int_value(1);
+            return int_value(IDOK);
         }
         case TOLVAR_KCMD_APPEND_TEXT:
             if (w) append_text_of(w, text_arg(arg(1)));

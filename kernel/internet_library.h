@@ -9,13 +9,14 @@
 #include <string>
 
 #include "abi/tolvar_abi.h"
+#include "abi/win32.h"
 
 namespace tolvar::kernel {
 
 // A page address cut into what the connection and the request need.
 struct PageAddress {
     std::string host;
-    uint16_t port = 80;
+    uint16_t port = INTERNET_DEFAULT_HTTP_PORT;
     std::string path;  // from the first "/" or "?" after the host, query included; "/" when none
 };
 

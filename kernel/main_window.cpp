@@ -16,6 +16,7 @@
 #include "kernel/window_look.h"
 #include "platform/qt_gbk.h"
 #include "abi/tolvar_abi.h"
+#include "abi/win32.h"
 
 namespace tolvar::kernel {
 
@@ -24,14 +25,14 @@ using platform::from_gbk;
 namespace {
 
 QColor color_of(uint32_t colorref) {
-    return QColor(colorref & 0xFF, (colorref >> 8) & 0xFF, (colorref >> 16) & 0xFF);
+    return QColor(GetRValue(colorref), GetGValue(colorref), GetBValue(colorref));
 }
 
 QFont font_of(const image::LogFont &f) {
     QFont font(from_gbk(f.face));
     if (f.height < 0) font.setPixelSize(-f.height);
     else if (f.height > 0) font.setPixelSize(f.height * 4 / 5);  // cell height to character height
-    font.setWeight(f.weight >= 600 ? QFont::Bold : QFont::Normal);
+    font.setWeight(f.weight >= FW_SEMIBOLD ? QFont::Bold : QFont::Normal);
     return font;
 }
 
@@ -82,20 +83,21 @@ void apply_colors(QWidget *w, uint32_t type, const image::ControlOptions &o) {
 
 void apply_border(QWidget *w, uint32_t border) {
     if (auto *line = qobject_cast<QLineEdit *>(w)) {
-        if (border == 0) line->setFrame(false);
-        else if (border == 5) line->setStyleSheet("QLineEdit { border: 1px solid #7a7a7a; background: white; }");
-    } else if (qobject_cast<QPlainTextEdit *>(w) && border == 1) {
+        if (border == TOLVAR_BORDER_NONE) line->setFrame(false);
+        else if (border == TOLVAR_BORDER_THIN)
+            line->setStyleSheet("QLineEdit { border: 1px solid #7a7a7a; background: white; }");
+    } else if (qobject_cast<QPlainTextEdit *>(w) && border == TOLVAR_BORDER_SUNKEN) {
         // The style's own edit frame, all four edges drawn, as a single-line box has it.
         static_cast<QFrame *>(w)->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     } else if (auto *frame = qobject_cast<QFrame *>(w)) {
-        if (border == 5) frame->setFrameStyle(QFrame::Box | QFrame::Plain);
-        else if (border == 1) frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        if (border) frame->setLineWidth(1);
+        if (border == TOLVAR_BORDER_THIN) frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+        else if (border == TOLVAR_BORDER_SUNKEN) frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        if (border != TOLVAR_BORDER_NONE) frame->setLineWidth(1);
     }
 }
 
 Qt::Alignment alignment_of(uint32_t a) {
-    return a == 1 ? Qt::AlignHCenter : a == 2 ? Qt::AlignRight : Qt::AlignLeft;
+    return a == TOLVAR_ALIGN_CENTRE ? Qt::AlignHCenter : a == TOLVAR_ALIGN_RIGHT ? Qt::AlignRight : Qt::AlignLeft;
 }
 
 }  // namespace
@@ -211,7 +213,7 @@ QWidget *make_label(const image::ControlOptions &options, const QString &text, Q
     // the label has no room for.
     label->setWordWrap(false);
     label->setAlignment(alignment_of(options.alignment) | Qt::AlignVCenter);
-    if (options.label_style == 5) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    if (options.label_style == TOLVAR_LABEL_THIN_SUNKEN) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     return label;
 }
 

@@ -15,13 +15,20 @@ tolvar_routine Program::routine_at(uint64_t address) const {
 
 namespace {
 
+std::string version_text(uint32_t version) {
+    return std::to_string(TOLVAR_ABI_MAJOR_OF(version)) + "." + std::to_string(TOLVAR_ABI_MINOR_OF(version));
+}
+
 bool bind_routines(Program &p, std::string &error) {
     void *self = dlopen(nullptr, RTLD_NOW);
     auto *version = self ? static_cast<const uint32_t *>(dlsym(self, "tolvar_program_abi_version")) : nullptr;
-    if (!version || *version != TOLVAR_ABI_VERSION) {
-        error = version ? "the program was built for interface version " + std::to_string(*version) +
-                              ", this kernel has version " + std::to_string(TOLVAR_ABI_VERSION)
-                        : "the program does not say which interface version it was built for";
+    if (!version) {
+        error = "the program does not say which interface version it was built for";
+        return false;
+    }
+    if (!tolvar_abi_compatible(*version, TOLVAR_ABI_VERSION)) {
+        error = "the program was built for interface version " + version_text(*version) +
+                ", this kernel has version " + version_text(TOLVAR_ABI_VERSION);
         return false;
     }
     for (const auto &record : p.read.code.records) {

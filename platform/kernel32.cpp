@@ -26,8 +26,8 @@ thread_local DWORD g_last_error = 0;
 const char *converter_name(UINT code_page) {
     switch (code_page) {
         case CP_ACP:
-        case 936: return "windows-936-2000";
-        case 950: return "windows-950-2000";
+        case CODE_PAGE_GBK: return "windows-936-2000";
+        case CODE_PAGE_BIG5: return "windows-950-2000";
         case CP_UTF8: return "UTF-8";
         default: return nullptr;
     }
@@ -45,9 +45,9 @@ struct Converters {
 };
 UConverter *converter(UINT code_page) {
     static Converters converters;
-    const char *name = converter_name(code_page == CP_ACP ? 936 : code_page);
+    const char *name = converter_name(code_page == CP_ACP ? CODE_PAGE_GBK : code_page);
     if (!name) return nullptr;
-    auto &c = converters.by_code_page[code_page == CP_ACP ? 936 : code_page];
+    auto &c = converters.by_code_page[code_page == CP_ACP ? CODE_PAGE_GBK : code_page];
     if (!c) {
         UErrorCode err = U_ZERO_ERROR;
         c = ucnv_open(name, &err);
@@ -302,7 +302,7 @@ STANDIN_FUNCTION(int, LCMapStringA, (LCID, DWORD flags, LPCSTR text, int length,
     int n = 0;
     if (!(flags & LCMAP_SIMPLIFIED_CHINESE) || size < 0 || !input_length(text, length, 1, n) || n == 0)
         return fail(ERROR_INVALID_PARAMETER);
-    UConverter *gbk = converter(936);
+    UConverter *gbk = converter(CODE_PAGE_GBK);
     if (!gbk) return fail(ERROR_NO_UNICODE_TRANSLATION);
     std::u16string decoded = decode(gbk, text, n);
     icu::UnicodeString source(false, reinterpret_cast<const UChar *>(decoded.data()), static_cast<int32_t>(decoded.size()));

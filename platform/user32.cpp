@@ -79,8 +79,6 @@ QList<QWidget *> top_level_windows() {
     return windows;
 }
 
-enum { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
-
 }  // namespace
 
 // An exception from the callback ends the enumeration as a failure.
@@ -123,17 +121,18 @@ STANDIN_FUNCTION(int, MessageBoxA, (HWND owner, LPCSTR text, LPCSTR caption, UIN
     QMessageBox box(widget_of(owner));
     box.setWindowTitle(caption ? from_gbk(caption) : QString("Error"));
     box.setText(from_gbk(text));
-    switch (type & 0xF0) {
-        case 0x10: box.setIcon(QMessageBox::Critical); break;
-        case 0x20: box.setIcon(QMessageBox::Question); break;
-        case 0x30: box.setIcon(QMessageBox::Warning); break;
-        case 0x40: box.setIcon(QMessageBox::Information); break;
+    switch (type & MB_ICONMASK) {
+        case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
+        case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+        case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
+        case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
         default: break;
     }
     struct Choice {
         QMessageBox::StandardButton button;
         int id;
     };
+    // By the buttons' code, MB_OK to MB_RETRYCANCEL.
     static const std::vector<Choice> kChoices[] = {
         {{QMessageBox::Ok, IDOK}},
         {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}},
@@ -142,15 +141,17 @@ STANDIN_FUNCTION(int, MessageBoxA, (HWND owner, LPCSTR text, LPCSTR caption, UIN
         {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}},
         {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}},
     };
-    UINT kind = type & 0x0F;
-    if (kind >= std::size(kChoices)) return 0;
-    for (const auto &c : kChoices[kind]) box.addButton(c.button);
+    static_assert(std::size(kChoices) == MB_RETRYCANCEL + 1);
+    UINT buttons = type & MB_TYPEMASK;
+    if (buttons >= std::size(kChoices)) return 0;
+    for (const auto &c : kChoices[buttons]) box.addButton(c.button);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
     QAbstractButton *clicked = box.clickedButton();
-    for (const auto &c : kChoices[kind])
+    for (const auto &c : kChoices[buttons])
         if (clicked == box.button(c.button)) return c.id;
     // Closed without a button: Cancel where there is one, else the only button.
-    return kind == 0 ? IDOK : kind == 4 || kind == 2 ? 0 : IDCANCEL;
+    if (buttons == MB_OK) return IDOK;
+    return buttons == MB_YESNO || buttons == MB_ABORTRETRYIGNORE ? 0 : IDCANCEL;
 }
 STANDIN_FUNCTION_END(0)

@@ -110,15 +110,15 @@ std::string zero_separated(const std::string &block) {
 
 DWORD query_info(const Request &r, DWORD level, LPVOID buffer, LPDWORD length) {
     if (r.raw_headers().empty()) return ERROR_HTTP_HEADER_NOT_FOUND;
-    switch (level & 0xFFFF) {
+    switch (level & HTTP_QUERY_HEADER_MASK) {
         case HTTP_QUERY_RAW_HEADERS_CRLF: return copy_out(r.raw_headers(), buffer, length);
         case HTTP_QUERY_RAW_HEADERS: return copy_out(zero_separated(r.raw_headers()), buffer, length);
         case HTTP_QUERY_STATUS_CODE:
             if (level & HTTP_QUERY_FLAG_NUMBER) {
-                if (!buffer || !length || *length < 4) return ERROR_INSUFFICIENT_BUFFER;
                 DWORD status = static_cast<DWORD>(r.status());
-                std::memcpy(buffer, &status, 4);
-                *length = 4;
+                if (!buffer || !length || *length < sizeof status) return ERROR_INSUFFICIENT_BUFFER;
+                std::memcpy(buffer, &status, sizeof status);
+                *length = sizeof status;
                 return ERROR_SUCCESS;
             }
             return copy_out(std::to_string(r.status()), buffer, length);
@@ -155,7 +155,7 @@ HINTERNET InternetConnectA(HINTERNET internet, LPCSTR server, INTERNET_PORT port
         if (!server || service != INTERNET_SERVICE_HTTP) return failed<HINTERNET>(ERROR_INVALID_PARAMETER);
         auto c = std::make_shared<Connection>(s);
         c->host = server;
-        c->port = port ? port : 80;  // 0: the default port of the HTTP service
+        c->port = port ? port : INTERNET_DEFAULT_HTTP_PORT;  // 0 (INTERNET_INVALID_PORT_NUMBER): the default
         return keep(std::move(c));
     });
 }

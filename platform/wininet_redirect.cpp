@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "abi/win32.h"
 #include "platform/ascii.h"
 
 namespace tolvar::wininet {
@@ -9,7 +10,8 @@ namespace tolvar::wininet {
 namespace {
 
 bool followed_status(int status) {
-    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+    return status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT || status == HTTP_STATUS_REDIRECT_METHOD ||
+           status == HTTP_STATUS_REDIRECT_KEEP_VERB || status == HTTP_STATUS_PERMANENT_REDIRECT;
 }
 
 std::string_view trimmed(std::string_view s) {
@@ -40,7 +42,7 @@ bool take_authority(std::string_view authority, Hop &to) {
         colon = authority.find(':', close);
     }
     to.host = platform::ascii_lower(std::string(authority.substr(0, colon)));
-    to.port = 80;
+    to.port = INTERNET_DEFAULT_HTTP_PORT;
     if (colon != std::string_view::npos) {
         std::string_view digits = authority.substr(colon + 1);
         if (digits.empty()) return !to.host.empty();
@@ -109,7 +111,8 @@ Redirect redirect_of(const Hop &from, int status, std::string_view location) {
         path = base.substr(0, base.rfind('/') + 1) + path;
     }
     to.path = path;
-    bool keeps_method = status == 307 || status == 308 || from.method == "GET" || from.method == "HEAD";
+    bool keeps_method = status == HTTP_STATUS_REDIRECT_KEEP_VERB || status == HTTP_STATUS_PERMANENT_REDIRECT ||
+                        from.method == "GET" || from.method == "HEAD";
     if (!keeps_method) {
         to.method = "GET";
         to.body.clear();

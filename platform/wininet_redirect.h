@@ -6,13 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "abi/win32.h"
+
 namespace tolvar::wininet {
 
 // One request of a chain: method, where, the caller's header lines, the body.
 struct Hop {
     std::string method;
     std::string host;
-    uint16_t port = 80;
+    uint16_t port = INTERNET_DEFAULT_HTTP_PORT;
     std::string path;  // path and query, beginning with "/"
     std::string headers;
     std::string body;

@@ -38,7 +38,7 @@ struct Connection : Handle {
     explicit Connection(std::shared_ptr<const Session> s) : Handle(Kind::connection), session(std::move(s)) {}
     const std::shared_ptr<const Session> session;
     std::string host;
-    uint16_t port = 80;
+    uint16_t port = INTERNET_DEFAULT_HTTP_PORT;
 };
 
 // Time-outs, WinINet's defaults unless WININET_CONNECT_TIMEOUT or

@@ -8,14 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "abi/win32.h"
 #include "runtime/dll_commands.h"
 
 namespace tolvar::runtime {
 
-inline constexpr uint32_t kCodePageSystem = 0;
-inline constexpr uint32_t kCodePageGbk = 936;
-inline constexpr uint32_t kCodePageBig5 = 950;
-inline constexpr uint32_t kCodePageUtf8 = 65001;
+inline constexpr uint32_t kCodePageSystem = CP_ACP;
+inline constexpr uint32_t kCodePageGbk = CODE_PAGE_GBK;
+inline constexpr uint32_t kCodePageBig5 = CODE_PAGE_BIG5;
+inline constexpr uint32_t kCodePageUtf8 = CP_UTF8;
 
 // The text up to its first zero byte as UTF-16 units, the zero unit included.
 std::vector<uint16_t> to_wide(std::string_view text, uint32_t code_page,

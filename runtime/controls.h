@@ -45,6 +45,36 @@ enum MenuItem : uint32_t {
 };
 #undef TOLVAR_ID
 
+// The controls whose content is the program's state, by the part they play:
+// the routines read and write them under these names, the layout and the
+// event bindings under the layout's.
+// Page ①, registration.
+inline constexpr Control registration_number_box = 编辑框3;
+inline constexpr Control voice_code_box = 编辑框4;
+inline constexpr Control network_watchdog_timer = 时钟1;
+// Page ②, login and calls. The login mark in login_mark_label is the one
+// record that a login succeeded; the call and claim buttons are enabled then.
+inline constexpr Control login_number_box = 编辑框2;
+inline constexpr Control captcha_box = 编辑框1;
+inline constexpr Control captcha_picture_box = 图片框1;
+inline constexpr Control login_mark_label = 标签1;
+inline constexpr Control member_number_label = 标签5;
+inline constexpr Control minutes_label = 标签6;
+inline constexpr Control call_button = 按钮14;
+inline constexpr Control weekly_claim_button = 按钮2;
+inline constexpr Control dialled_number_box = 拨打电话;
+// Page ③, friends and messages. friend_record_box (hidden) stages a refresh's
+// entries before they go to the friend file.
+inline constexpr Control friend_list_box = 列表框1;
+inline constexpr Control friend_count_label = 标签19;
+inline constexpr Control friend_record_box = 好友;
+inline constexpr Control friend_number_box = 编辑框6;
+inline constexpr Control message_text_box = 编辑框5;
+inline constexpr Control message_counter_label = 标签15;
+// Page ④, the special edition: the logged-in number and the owner's text.
+inline constexpr Control edition_number_box = 编辑框7;
+inline constexpr Control edition_owner_box = 编辑框8;
+
 inline constexpr uint32_t kControlCount = 控件之后 - kFirstControlId;
 inline constexpr uint32_t kMenuItemCount = 菜单项之后 - kFirstMenuItemId;
 

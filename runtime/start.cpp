@@ -31,7 +31,7 @@ extern "C" __attribute__((visibility("default"))) const uint32_t tolvar_program_
 TOLVAR_ROUTINE(int32_t, tolvar_start, (int32_t count, const tolvar_arg *args)) {
     if (count < 1 || args[0].type != TOLVAR_TYPE_ADDRESS) return -1;
     auto *program = static_cast<const tolvar_program *>(tolvar_arg_pointer(args[0]));
-    if (!program || program->abi_version != TOLVAR_ABI_VERSION) return -1;
+    if (!program || !tolvar_abi_compatible(TOLVAR_ABI_VERSION, program->abi_version)) return -1;
     attach(program);
 
     globals().window_list.start_empty();

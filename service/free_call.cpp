@@ -36,7 +36,7 @@ void free_call(const std::string &number) {
     message_box(length >= kShortestAccepted && length <= kLongestAccepted ? kCallPlaced : kCallFailed);
 }
 
-std::string list_item(int32_t index) { return take_text(list_item_text(列表框1, index)); }
+std::string list_item(int32_t index) { return take_text(list_item_text(friend_list_box, index)); }
 
 }  // namespace
 
@@ -50,7 +50,7 @@ std::string public_address_lookup() {
 
 // No login test here, and an empty box is sent as it is.
 TOLVAR_ROUTINE(int32_t, free_call_button, (int32_t, const tolvar_arg *)) {
-    free_call(trimmed_box_text(拨打电话));
+    free_call(trimmed_box_text(dialled_number_box));
     return 0;
 }
 TOLVAR_ROUTINE_END
@@ -61,8 +61,8 @@ TOLVAR_ROUTINE(int32_t, friend_call, (int32_t, const tolvar_arg *)) {
         message_box(kNotLoggedIn);
         return 0;
     }
-    int32_t index = current_item(列表框1);
-    set_text(编辑框6, list_item(index).c_str());
+    int32_t index = current_item(friend_list_box);
+    set_text(friend_number_box, list_item(index).c_str());
     free_call(list_item(index));
     return 0;
 }

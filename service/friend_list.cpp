@@ -36,7 +36,7 @@ public:
     ListFilling() : mine_(++g_latest_filling) {}
     // Adds the item, lets pending events run; false once a newer filling has begun.
     bool add(const char *text, int32_t value) {
-        list_add(列表框1, text, value);
+        list_add(friend_list_box, text, value);
         process_events();
         return current();
     }
@@ -52,14 +52,14 @@ private:
 // line out in a text box would hold the window for seconds).
 void list_saved_friends() {
     ListFilling filling;
-    list_clear(列表框1);
+    list_clear(friend_list_box);
     for (const FriendEntry &entry : friend_file_entries(read_friend_file()))
         if (!filling.add(entry.number.c_str(), entry.id)) return;
 }
 
 void take_invitation_number() {
     if (logged_in()) {
-        set_text(编辑框7, text_of(编辑框2).get());
+        set_text(edition_number_box, text_of(login_number_box).get());
         return;
     }
     message_box("你还未登录，或者注册！！");
@@ -76,7 +76,7 @@ int32_t friend_list_parse(const std::string &page) {
         return 0;
     }
     int32_t n = regex::execute(finder, page);
-    set_text(标签19, ("一共有" + std::to_string(n) + "位好友").c_str());
+    set_text(friend_count_label, ("一共有" + std::to_string(n) + "位好友").c_str());
     // The lines are staged here and go into 好友 in one piece.
     std::string lines;
     int32_t found = 0;
@@ -91,7 +91,7 @@ int32_t friend_list_parse(const std::string &page) {
     }
     regex::destroy(finder);
     if (!filling.current()) return -1;
-    if (!lines.empty()) append_text(好友, lines.c_str());
+    if (!lines.empty()) append_text(friend_record_box, lines.c_str());
     return found;
 }
 
@@ -102,8 +102,8 @@ using namespace tolvar::service;
 // 按钮18: fetches the friend page, lists its entries and saves exactly those
 // in the friend file; a page without entries leaves the file as it was.
 TOLVAR_ROUTINE(int32_t, friend_list_refresh, (int32_t, const tolvar_arg *)) {
-    set_text(标签19, "");
-    list_clear(列表框1);
+    set_text(friend_count_label, "");
+    list_clear(friend_list_box);
     std::string address = service_address(kFriendPagePath);
     std::string page = take_bytes_as_text(read_web_page(address.c_str(), static_cast<int32_t>(kMostFriendBytes + 1)));
     static bool said = false;
@@ -117,9 +117,9 @@ TOLVAR_ROUTINE(int32_t, friend_list_refresh, (int32_t, const tolvar_arg *)) {
     }
     // Window messages ran during the fetch: an entry into page ③ may have
     // listed the file meanwhile. Only this page's entries are listed.
-    list_clear(列表框1);
-    if (friend_list_parse(page) > 0) replace_friend_file(take_text(text_of(好友)));
-    set_text(好友, "");
+    list_clear(friend_list_box);
+    if (friend_list_parse(page) > 0) replace_friend_file(take_text(text_of(friend_record_box)));
+    set_text(friend_record_box, "");
     return 0;
 }
 TOLVAR_ROUTINE_END

@@ -25,12 +25,12 @@ constexpr char kLoggedInPage[] = "p.php";
 
 // True when the reply names the member page; sets the login mark then.
 bool login_request() {
-    std::string form = "top=1&NoCode=1&RedirectUrl=%2Fp.php&MemberCode=" + form_value(trimmed_box_text(编辑框2)) +
-                       "&MemberPassword=" + form_value(trimmed_box_text(编辑框2)) +
-                       "&ValidCode=" + form_value(box_text(编辑框1)) + "&Image2.x=73&Image2.y=14";
+    std::string number = form_value(trimmed_box_text(login_number_box));
+    std::string form = "top=1&NoCode=1&RedirectUrl=%2Fp.php&MemberCode=" + number + "&MemberPassword=" + number +
+                       "&ValidCode=" + form_value(box_text(captcha_box)) + "&Image2.x=73&Image2.y=14";
     std::string reply = bytes_as_text(post_form(service_address("/validate.php"), form));
     if (reply.find(kLoggedInPage) == std::string::npos) return false;
-    set_text(标签1, kLoginMark);
+    set_text(login_mark_label, kLoginMark);
     return true;
 }
 
@@ -39,27 +39,27 @@ void show_new_captcha() {
     tolvar::web::Bytes reply = fetch(service_address("/verifycode.php"));
     ByteSet received = new_bytes(reply.data(), static_cast<uint32_t>(reply.size()));
     ByteSet picture = picture_as_bmp(received.get());
-    set_picture(图片框1, picture.get());
+    set_picture(captcha_picture_box, picture.get());
 }
 
 }  // namespace
 
 namespace tolvar::service {
 
-bool logged_in() { return box_text(标签1) == kLoginMark; }
+bool logged_in() { return box_text(login_mark_label) == kLoginMark; }
 
 }  // namespace tolvar::service
 
 TOLVAR_ROUTINE(int32_t, login_submit, (int32_t, const tolvar_arg *)) {
     if (login_request()) {
-        set_text(标签5, (kUserPrefix + trimmed_box_text(编辑框2)).c_str());
-        set_disabled(按钮14, false);
-        set_disabled(按钮2, false);
+        set_text(member_number_label, (kUserPrefix + trimmed_box_text(login_number_box)).c_str());
+        set_disabled(call_button, false);
+        set_disabled(weekly_claim_button, false);
         return 0;
     }
     message_box(kLoginFailed);
-    set_text(编辑框2, "");
-    set_text(编辑框1, "");
+    set_text(login_number_box, "");
+    set_text(captcha_box, "");
     show_new_captcha();
     return 0;
 }

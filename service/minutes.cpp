@@ -71,7 +71,7 @@ TOLVAR_ROUTINE(int32_t, minutes_button, (int32_t, const tolvar_arg *)) {
     weekly_claim();
     if (failed) message_box(kNetworkWarning);
     else if (balance.find(kNotLoggedInMarker) != std::string::npos) message_box(kNotLoggedIn);
-    else set_text(标签6, (kMinutesPrefix + balance + kMinutesSuffix).c_str());
+    else set_text(minutes_label, (kMinutesPrefix + balance + kMinutesSuffix).c_str());
     return 0;
 }
 TOLVAR_ROUTINE_END

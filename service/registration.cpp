@@ -32,12 +32,12 @@ constexpr int32_t kLoginPage = 1;
 // back, and the watchdog runs until that message is closed. An exchange that
 // failed (no connection, a reply broken off) shows the network warning instead.
 TOLVAR_ROUTINE(int32_t, voice_code_request, (int32_t, const tolvar_arg *)) {
-    set_timer_interval(时钟1, kWatchdogMs);
+    set_timer_interval(network_watchdog_timer, kWatchdogMs);
     std::string form = "action=taste&tel=" + form_value(referrer_number()) +
-                       "&MemberMobile=" + form_value(trimmed_box_text(编辑框3));
+                       "&MemberMobile=" + form_value(trimmed_box_text(registration_number_box));
     post_form(service_address("/url.php?class=check"), form);
     message_box(tolvar::web::last_exchange_failed() ? kNetworkWarning : kWaitMessage);
-    set_timer_interval(时钟1, 0);
+    set_timer_interval(network_watchdog_timer, 0);
     return 0;
 }
 TOLVAR_ROUTINE_END
@@ -45,7 +45,7 @@ TOLVAR_ROUTINE_END
 // The timer is stopped before the warning is shown, so a warning left open
 // is not followed by another one every ten seconds.
 TOLVAR_ROUTINE(int32_t, network_watchdog, (int32_t, const tolvar_arg *)) {
-    set_timer_interval(时钟1, 0);
+    set_timer_interval(network_watchdog_timer, 0);
     message_box(kNetworkWarning);
     return 0;
 }
@@ -54,8 +54,8 @@ TOLVAR_ROUTINE_END
 // Only the reply "6" itself, byte for byte, is a registration.
 TOLVAR_ROUTINE(int32_t, registration_confirm, (int32_t, const tolvar_arg *)) {
     std::string form = "class=check&action=one&tel=" + form_value(referrer_number()) +
-                       "&MemberMobile=" + form_value(trimmed_box_text(编辑框3)) +
-                       "&VerifyCode=" + form_value(trimmed_box_text(编辑框4));
+                       "&MemberMobile=" + form_value(trimmed_box_text(registration_number_box)) +
+                       "&VerifyCode=" + form_value(trimmed_box_text(voice_code_box));
     std::string reply = bytes_as_text(post_form(service_address("/url.php"), form));
     if (reply == kRegisteredReply) {
         message_box(kRegistered);

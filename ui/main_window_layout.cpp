@@ -5,11 +5,11 @@ namespace tolvar::ui {
 
 namespace {
 
-const Font kDigitFont{-29, 700, 0, "Times New Roman"};
-const Font kNumberFont{-29, 400, 0, "Times New Roman"};
-const Font kDialFont{-19, 700, 134, "黑体"};
-const Font kClearFont{-16, 700, 134, "宋体"};
-const Font kNoticeFont{-19, 400, 134, "宋体"};
+const Font kDigitFont{-29, FW_BOLD, ANSI_CHARSET, "Times New Roman"};
+const Font kNumberFont{-29, FW_NORMAL, ANSI_CHARSET, "Times New Roman"};
+const Font kDialFont{-19, FW_BOLD, GB2312_CHARSET, "黑体"};
+const Font kClearFont{-16, FW_BOLD, GB2312_CHARSET, "宋体"};
+const Font kNoticeFont{-19, FW_NORMAL, GB2312_CHARSET, "宋体"};
 
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kMaroon = RGB(128, 0, 0);
@@ -28,15 +28,16 @@ struct opt {
     opt &max_length(uint32_t n) { o.max_length = n; return *this; }
     opt &multiline() { o.multiline = true; return *this; }
     opt &border(uint32_t b) { o.border = b; return *this; }
-    opt &label_style(uint32_t s) { o.label_style = s; return *this; }
-    opt &centred() { o.alignment = 1; return *this; }
+    opt &thin_border() { return border(TOLVAR_BORDER_THIN); }
+    opt &sunken_frame() { o.label_style = TOLVAR_LABEL_THIN_SUNKEN; return *this; }
+    opt &centred() { o.alignment = TOLVAR_ALIGN_CENTRE; return *this; }
     opt &named(const char *n) { o.accessible_name = n; return *this; }
     opt &enter(Control button) { o.enter_button = button; return *this; }
     opt &pages(std::vector<const char *> p) { o.pages = std::move(p); return *this; }
     operator Options() const { return o; }
 };
-// Edit boxes: sunken frame (border style 1) unless a row says otherwise.
-opt edit(const char *text = "") { return opt(text).border(1); }
+// Edit boxes: sunken frame unless a row says otherwise.
+opt edit(const char *text = "") { return opt(text).border(TOLVAR_BORDER_SUNKEN); }
 
 ControlLayout hidden(ControlLayout c) { c.hidden = true; return c; }
 ControlLayout disabled(ControlLayout c) { c.disabled = true; return c; }
@@ -69,16 +70,16 @@ std::vector<ControlLayout> make_controls() {
         // Page 1: login, user status, dial pad.
         {分组框2, K::group, 选择夹1, 1, 16, 32, 240, 176, opt("★登录★").color(kRed)},
         {标签3, K::label, 分组框2, kNoPage, 8, 32, 48, 24, opt("手机号：")},
-        {编辑框2, K::edit, 分组框2, kNoPage, 54, 32, 88, 27, edit().max_length(11).border(5).named("登录手机号")},
+        {编辑框2, K::edit, 分组框2, kNoPage, 54, 32, 88, 27, edit().max_length(11).thin_border().named("登录手机号")},
         {标签2, K::label, 分组框2, kNoPage, 8, 72, 48, 24, opt("验证码：")},
-        {标签1, K::label, 分组框2, kNoPage, 8, 144, 168, 24, opt(" 请输入验证码").color(kBlue).label_style(5)},
-        {编辑框1, K::edit, 选择夹1, 1, 70, 106, 88, 27, edit().border(5).named("验证码").enter(按钮1)},
-        {图片框1, K::picture, 选择夹1, 1, 168, 106, 58, 28, opt().border(5).named("验证码图片")},
+        {标签1, K::label, 分组框2, kNoPage, 8, 144, 168, 24, opt(" 请输入验证码").color(kBlue).sunken_frame()},
+        {编辑框1, K::edit, 选择夹1, 1, 70, 106, 88, 27, edit().thin_border().named("验证码").enter(按钮1)},
+        {图片框1, K::picture, 选择夹1, 1, 168, 106, 58, 28, opt().thin_border().named("验证码图片")},
         {按钮1, K::button, 选择夹1, 1, 70, 138, 88, 32, opt("登录")},
         {分组框3, K::group, 选择夹1, 1, 16, 215, 240, 151, opt("用户状态：").color(kRed)},
-        {标签5, K::label, 分组框3, kNoPage, 32, 17, 168, 24, opt("用户号码：").color(kBlue).label_style(5)},
-        {标签4, K::label, 分组框3, kNoPage, 32, 48, 168, 24, opt("用户组：普通会员").color(kBlue).label_style(5)},
-        {标签6, K::label, 分组框3, kNoPage, 32, 80, 168, 24, opt("免费通话时间还剩：  分钟").color(kBlue).label_style(5)},
+        {标签5, K::label, 分组框3, kNoPage, 32, 17, 168, 24, opt("用户号码：").color(kBlue).sunken_frame()},
+        {标签4, K::label, 分组框3, kNoPage, 32, 48, 168, 24, opt("用户组：普通会员").color(kBlue).sunken_frame()},
+        {标签6, K::label, 分组框3, kNoPage, 32, 80, 168, 24, opt("免费通话时间还剩：  分钟").color(kBlue).sunken_frame()},
         disabled({按钮2, K::button, 分组框3, kNoPage, 32, 113, 168, 32, opt("每周免费领取话费")}),
         {分组框4, K::group, 选择夹1, 1, 264, 32, 272, 336, opt("★拨打电话★").color(kRed)},
         {拨打电话, K::edit, 分组框4, kNoPage, 24, 28, 224, 40, edit().font(kNumberFont).color(kBlue).centred().named("拨打号码")},
@@ -98,7 +99,7 @@ std::vector<ControlLayout> make_controls() {
         // Page 2: short messages.
         {标签12, K::label, 选择夹1, 2, 368, 24, 56, 24, opt("好友列表:").color(kNavy)},
         {列表框1, K::list, 选择夹1, 2, 328, 48, 152, 240, opt().named("好友列表")},
-        {标签19, K::label, 选择夹1, 2, 328, 294, 152, 24, opt().color(kRed).label_style(5)},
+        {标签19, K::label, 选择夹1, 2, 328, 294, 152, 24, opt().color(kRed).sunken_frame()},
         {标签16, K::label, 选择夹1, 2, 328, 296, 152, 24, opt().color(kRed)},
         {按钮18, K::button, 选择夹1, 2, 333, 326, 136, 32, opt("刷新好友")},
         {标签13, K::label, 选择夹1, 2, 40, 72, 56, 32, opt("朋友号码：").color(kNavy)},

@@ -17,8 +17,8 @@ using namespace tolvar::runtime;  // the controls and menu items by name
 // A Windows font as the layout names it (LOGFONT's height, weight, character set, face).
 struct Font {
     int32_t height;  // negative: character height in pixels
-    int32_t weight;  // 400 normal, 700 bold
-    uint8_t charset; // 0 ANSI, 134 GB2312
+    int32_t weight;  // FW_NORMAL, FW_BOLD
+    uint8_t charset; // ANSI_CHARSET, GB2312_CHARSET
     const char *face;
 };
 
@@ -30,9 +30,9 @@ struct Options {
     std::optional<Font> font;
     uint32_t max_length = 0;  // 0: unlimited
     bool multiline = false;
-    uint32_t border = 0;       // 0 none, 1 sunken, 5 thin
-    uint32_t label_style = 0;  // 5: thin sunken frame
-    uint32_t alignment = 0;    // 0 left, 1 centre, 2 right
+    uint32_t border = TOLVAR_BORDER_NONE;      // TOLVAR_BORDER_*
+    uint32_t label_style = TOLVAR_LABEL_PLAIN; // TOLVAR_LABEL_*
+    uint32_t alignment = TOLVAR_ALIGN_LEFT;    // TOLVAR_ALIGN_*
     const char *accessible_name = "";  // for a control without a caption: the label or group beside it
     uint32_t enter_button = 0;         // an edit box's button that Return presses (0: none)
 };

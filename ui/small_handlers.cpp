@@ -15,8 +15,8 @@ namespace {
 // Appends the digit at the end of the number box, whatever the caret, and
 // gives the box the focus so typing can go on there.
 void dial_digit(const char *digit) {
-    append_text(拨打电话, digit);
-    set_focus(拨打电话);
+    append_text(dialled_number_box, digit);
+    set_focus(dialled_number_box);
 }
 
 // Empties the box that received the focus, every time it does. 编辑框3's
@@ -48,10 +48,10 @@ TOLVAR_DIAL_DIGIT(8)
 TOLVAR_DIAL_DIGIT(9)
 
 // The focus stays where it is.
-TOLVAR_ROUTINE(int32_t, dial_clear, (int32_t, const tolvar_arg *)) { set_text(拨打电话, ""); return 0; }
+TOLVAR_ROUTINE(int32_t, dial_clear, (int32_t, const tolvar_arg *)) { set_text(dialled_number_box, ""); return 0; }
 TOLVAR_ROUTINE_END
 
-TOLVAR_ROUTINE(int32_t, hint_clear_edit4, (int32_t, const tolvar_arg *)) { hint_clear(编辑框4); return 0; }
+TOLVAR_ROUTINE(int32_t, hint_clear_edit4, (int32_t, const tolvar_arg *)) { hint_clear(voice_code_box); return 0; }
 TOLVAR_ROUTINE_END
 
 // Opens whether or not an item is selected; the selection is left alone.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "abi/win32.h"
 #include "web/text_ops.h"
 
 namespace tolvar::web {
@@ -54,8 +55,8 @@ int32_t url_port(std::string_view address) {
         authority = address.substr(0, address.find('/'));
     }
     size_t colon = authority.find(':');
-    std::string port = colon == std::string::npos ? "80" : std::string(authority.substr(colon + 1));
-    return text_to_integer(port);
+    if (colon == std::string::npos) return INTERNET_DEFAULT_HTTP_PORT;
+    return text_to_integer(std::string(authority.substr(colon + 1)));
 }
 
 }  // namespace tolvar::web

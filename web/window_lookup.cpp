@@ -19,6 +19,9 @@ using GetCurrentProcessIdFn = DWORD (*)();
 using MessageBoxAFn = int (*)(HWND, LPCSTR, LPCSTR, UINT);
 
 constexpr char kDefaultTitle[] = "友情提醒";
+// The buffers the routine reads a window's title and class name into, zero included.
+constexpr int kTitleBufferBytes = 256;
+constexpr int kClassNameBufferBytes = 50;
 
 HWND as_hwnd(uint32_t handle) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(handle)); }
 
@@ -37,8 +40,8 @@ TOLVAR_ROUTINE(BOOL, on_enum_window, (HWND window, LPARAM)) {
     DWORD process = 0;
     dll<GetWindowThreadProcessIdFn>(Dll::GetWindowThreadProcessId)(window, &process);
     DWORD thread = dll<GetWindowThreadProcessIdFn>(Dll::GetWindowThreadProcessId)(window, nullptr);
-    std::string title = window_text(Dll::GetWindowTextA, window, 256);
-    std::string class_name = window_text(Dll::GetClassNameA, window, 50);
+    std::string title = window_text(Dll::GetWindowTextA, window, kTitleBufferBytes);
+    std::string class_name = window_text(Dll::GetClassNameA, window, kClassNameBufferBytes);
     globals().window_list.append(new_window_record(static_cast<int32_t>(reinterpret_cast<uintptr_t>(window)),
                                                    static_cast<int32_t>(process), static_cast<int32_t>(thread),
                                                    title, class_name));

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "abi/win32.h"
+
 namespace tolvar::web {
 
 struct WindowInfo {
@@ -24,9 +26,10 @@ int32_t enum_visible_windows(std::vector<WindowInfo> &list);
 // The handle of the first visible window of that process, or 0.
 uint32_t find_own_window(uint32_t process_id);
 // MessageBoxA over the program's own window (unless an owner is given), titled
-// "友情提醒" unless a title is given; the button's code minus 1 (OK gives 0, a
+// "友情提醒" unless a title is given; `style` is MessageBoxA's type (MB_OK,
+// MB_ICONWARNING, ...). Returns the button's code minus 1 (IDOK gives 0, a
 // failed call -1).
-int32_t reminder_box(std::string_view message = {}, uint32_t style = 0,
+int32_t reminder_box(std::string_view message = {}, uint32_t style = MB_OK,
                      std::optional<std::string_view> title = std::nullopt,
                      std::optional<uint32_t> owner = std::nullopt);
 

@@ -35,10 +35,33 @@ TEST_F(RecordingKernel, RunsTheStartUpSequenceAndReleasesAnEmptyWindowList) {
     EXPECT_EQ(nullptr, runtime::globals().referrer_number);
 }
 
-TEST_F(RecordingKernel, AKernelOfAnotherInterfaceVersionIsRefusedBeforeAnythingRuns) {
-    recorder.block.program.abi_version = TOLVAR_ABI_VERSION + 1;
-    EXPECT_EQ(-1, start());
-    EXPECT_TRUE(recorder.calls.empty());
+TEST_F(RecordingKernel, AKernelOfAnotherMajorOrAnOlderMinorVersionIsRefusedBeforeAnythingRuns) {
+    for (uint32_t kernel : {TOLVAR_ABI_VERSION_OF(TOLVAR_ABI_VERSION_MAJOR + 1, TOLVAR_ABI_VERSION_MINOR),
+                            TOLVAR_ABI_VERSION_OF(TOLVAR_ABI_VERSION_MAJOR - 1, TOLVAR_ABI_VERSION_MINOR),
+                            TOLVAR_ABI_VERSION_MAJOR /* the single number of the first version */}) {
+        recorder.calls.clear();
+        recorder.block.program.abi_version = kernel;
+        EXPECT_EQ(-1, start()) << std::hex << kernel;
+        EXPECT_TRUE(recorder.calls.empty()) << std::hex << kernel;
+    }
+}
+
+// The rule both sides apply: the same major, and a kernel minor no older
+// than the program's.
+TEST(InterfaceVersion, AProgramRunsOnItsOwnMajorWithTheSameOrALaterMinor) {
+    EXPECT_TRUE(tolvar_abi_compatible(TOLVAR_ABI_VERSION_OF(1, 0), TOLVAR_ABI_VERSION_OF(1, 0)));
+    EXPECT_TRUE(tolvar_abi_compatible(TOLVAR_ABI_VERSION_OF(1, 2), TOLVAR_ABI_VERSION_OF(1, 3)));
+    EXPECT_FALSE(tolvar_abi_compatible(TOLVAR_ABI_VERSION_OF(1, 3), TOLVAR_ABI_VERSION_OF(1, 2)));
+    EXPECT_FALSE(tolvar_abi_compatible(TOLVAR_ABI_VERSION_OF(1, 0), TOLVAR_ABI_VERSION_OF(2, 0)));
+    EXPECT_FALSE(tolvar_abi_compatible(TOLVAR_ABI_VERSION_OF(2, 0), TOLVAR_ABI_VERSION_OF(1, 5)));
+    EXPECT_FALSE(tolvar_abi_compatible(TOLVAR_ABI_VERSION_OF(1, 0), 1u));  // a kernel of the first, unpacked number
+}
+
+// A later minor version only adds: the program runs on it.
+TEST_F(RecordingKernel, AKernelOfALaterMinorVersionRunsTheProgram) {
+    recorder.block.program.abi_version = TOLVAR_ABI_VERSION_OF(TOLVAR_ABI_VERSION_MAJOR, TOLVAR_ABI_VERSION_MINOR + 1);
+    EXPECT_EQ(0, start());
+    EXPECT_FALSE(recorder.calls.empty());
 }
 
 TEST_F(RecordingKernel, CleanUpReleasesTheReferrerNumberAndEveryWindowRecord) {

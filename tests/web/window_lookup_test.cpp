@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "abi/win32.h"
 #include "runtime/globals.h"
 #include "runtime/runtime.h"
 #include "tests/support/kernel_harness.h"
@@ -21,6 +22,8 @@ namespace {
 struct BoxWatcher {
     QString title, text;
     QWidget *owner = nullptr;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
     bool seen = false;
     void arm(QMessageBox::StandardButton button = QMessageBox::Ok) {
         QTimer::singleShot(50, [this, button] {
@@ -30,6 +33,8 @@ struct BoxWatcher {
             title = box->windowTitle();
             text = box->text();
             owner = box->parentWidget();
+            icon = box->icon();
+            buttons = box->standardButtons();
             box->button(button)->click();
         });
     }
@@ -73,13 +78,47 @@ TEST(WindowLookup, WithEveryWindowHiddenTheBoxHasNoOwner) {
         window->hide();
         EXPECT_EQ(0u, find_own_window(static_cast<uint32_t>(getpid())));
         watcher.arm(QMessageBox::Cancel);
-        result = reminder_box("x", 1 /* OK and Cancel */, std::string_view("T"));
+        result = reminder_box("x", MB_OKCANCEL, std::string_view("T"));
         window->show();
     });
     EXPECT_TRUE(watcher.seen);
     EXPECT_EQ(nullptr, watcher.owner);
     EXPECT_EQ("T", watcher.title.toStdString());
-    EXPECT_EQ(1, result);  // IDCANCEL (2) minus 1
+    EXPECT_EQ(IDCANCEL - 1, result);
+}
+
+// The type's low four bits choose the buttons, the next four the icon; the
+// answer is the code of the button pressed.
+TEST(WindowLookup, TheBoxTypeChoosesButtonsAndIconAndTheAnswerNamesTheButton) {
+    struct Case {
+        UINT type;
+        QMessageBox::StandardButtons buttons;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButton pressed;
+        int answer;
+    };
+    const Case cases[] = {
+        {MB_OK, QMessageBox::Ok, QMessageBox::NoIcon, QMessageBox::Ok, IDOK},
+        {MB_YESNOCANCEL | MB_ICONWARNING, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+         QMessageBox::Warning, QMessageBox::No, IDNO},
+        {MB_ABORTRETRYIGNORE | MB_ICONERROR, QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore,
+         QMessageBox::Critical, QMessageBox::Ignore, IDIGNORE},
+        {MB_YESNO | MB_ICONQUESTION, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, QMessageBox::Yes,
+         IDYES},
+        {MB_RETRYCANCEL | MB_ICONINFORMATION, QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Information,
+         QMessageBox::Retry, IDRETRY},
+    };
+    run_with_window([&](QWidget *) {
+        for (const Case &c : cases) {
+            BoxWatcher watcher;
+            watcher.arm(c.pressed);
+            int32_t result = reminder_box("x", c.type);
+            EXPECT_TRUE(watcher.seen) << c.type;
+            EXPECT_EQ(c.buttons, watcher.buttons) << c.type;
+            EXPECT_EQ(c.icon, watcher.icon) << c.type;
+            EXPECT_EQ(c.answer - 1, result) << c.type;
+        }
+    });
 }
 
 TEST(WindowLookup, ALongTitleIsCutTo255Bytes) {

@@ -29,9 +29,10 @@ int main(int argc, char **argv) {
     auto send = fn<HttpSendRequestA_type>(lib, "HttpSendRequestA");
     auto read = fn<InternetReadFile_type>(lib, "InternetReadFile");
     auto close = fn<InternetCloseHandle_type>(lib, "InternetCloseHandle");
-    HINTERNET i = open("client", 1, "", "", 0);
-    HINTERNET c = connect(i, argv[3], static_cast<INTERNET_PORT>(std::atoi(argv[4])), "", "", 3, 0, 0);
-    HINTERNET r = request(c, "GET", argv[5], "HTTP/1.1", nullptr, nullptr, 0x80000000, 0);
+    HINTERNET i = open("client", INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
+    auto port = static_cast<INTERNET_PORT>(std::atoi(argv[4]));
+    HINTERNET c = connect(i, argv[3], port, "", "", INTERNET_SERVICE_HTTP, 0, 0);
+    HINTERNET r = request(c, "GET", argv[5], "HTTP/1.1", nullptr, nullptr, INTERNET_FLAG_RELOAD, 0);
     send(r, "", 0, nullptr, 0);
     char buffer[512];
     DWORD n = 0;

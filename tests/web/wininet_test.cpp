@@ -74,8 +74,11 @@ BOOL set_cookie(const std::string &url, const char *name, const char *data) {
 }
 
 std::string cookie_line(const HttpRequest &r) {
-    size_t at = r.head.find("\r\nCookie: ");
-    return at == std::string::npos ? "" : r.head.substr(at + 10, r.head.find("\r\n", at + 2) - at - 10);
+    const std::string name = "\r\nCookie: ";
+    size_t at = r.head.find(name);
+    if (at == std::string::npos) return "";
+    size_t value = at + name.size();
+    return r.head.substr(value, r.head.find("\r\n", value) - value);
 }
 
 uint16_t closed_port() {
@@ -166,7 +169,7 @@ TEST_F(WinInet, EachFailureHasItsOwnError) {
         EXPECT_EQ(ERROR_INTERNET_TIMEOUT, last_error());
     }
     {
-        Exchange e("no such host", 80, "/");
+        Exchange e("no such host", INTERNET_DEFAULT_HTTP_PORT, "/");
         EXPECT_FALSE(e.send());
         EXPECT_EQ(ERROR_INTERNET_NAME_NOT_RESOLVED, last_error());
     }
@@ -211,7 +214,8 @@ TEST_F(WinInet, AReplyThatDripsIsGivenUpAfterTheReceiveTimeOut) {
 TEST_F(WinInet, AChildHandleKeepsItsParent) {
     LoopbackServer server([](const HttpRequest &, ServerConnection &c) { c.reply("still here"); });
     auto close = fn<InternetCloseHandle_type>("InternetCloseHandle");
-    HINTERNET internet = fn<InternetOpenA_type>("InternetOpenA")("agent-of-the-session", 1, "", "", 0);
+    HINTERNET internet =
+        fn<InternetOpenA_type>("InternetOpenA")("agent-of-the-session", INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
     HINTERNET connection = fn<InternetConnectA_type>("InternetConnectA")(internet, "127.0.0.1", server.port(), "", "",
                                                                          INTERNET_SERVICE_HTTP, 0, 0);
     EXPECT_TRUE(close(internet));
