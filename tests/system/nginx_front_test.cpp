@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <regex>
+#include <sstream>
 
 #include "tests/server/test_database.h"
 #include "tests/service/fake_service.h"
@@ -142,6 +143,36 @@ TEST_F(NginxFront, AFloodFromOneAddressAndOversizedRequestsStopAtNginx) {
     EXPECT_EQ(400, status_of(get(port, "/ip.php", "127.5.5.5", "X-Long: " + std::string(5000, 'a') + "\r\n")));
     EXPECT_EQ(413, status_of(post(port, "/p.php", std::string(20000, 'a'), "127.5.5.5")));
     EXPECT_EQ(requests_before, count(both_logs(), kRequestLine));  // neither reached an instance
+}
+
+// Established TCP connections whose far end is 127.0.0.1:`port`, as the
+// kernel lists them (/proc/net/tcp: local, remote, state 01).
+size_t established_to(int port) {
+    char remote[32];
+    std::snprintf(remote, sizeof remote, "0100007F:%04X", port);
+    std::istringstream table(read_file("/proc/net/tcp"));
+    size_t found = 0;
+    std::string line;
+    std::getline(table, line);  // the column names
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, far, state;
+        fields >> slot >> local >> far >> state;
+        found += far == remote && state == "01";
+    }
+    return found;
+}
+
+TEST_F(NginxFront, ConnectionsToTheInstancesAreKeptAndReused) {
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(200, status_of(get(nginx->port(), "/ip.php", "127.4.4." + std::to_string(10 + i))));
+    // Twenty requests one after another, each on a client connection of its
+    // own; nginx kept the connections it opened to the instances and used
+    // them again, so only a few are open, and they stay open between requests.
+    size_t kept = established_to(a.port()) + established_to(b.port());
+    EXPECT_GE(kept, 1u);
+    EXPECT_LT(kept, 20u);
+    EXPECT_EQ(20u, count(both_logs(), "127\\.4\\.4\\.[0-9]+ GET /ip\\.php 200"));
 }
 
 // ---- The real client through nginx ----
