@@ -12,7 +12,8 @@
 //     PostgreSQL, and on PostgreSQL with 1 and with 2 instances behind nginx
 //     (configured from deploy/nginx, its per-address limits left out since all
 //     the load comes from one address); requests per second, p99, and the CPU
-//     each request cost the service, PostgreSQL and nginx.
+//     each request cost the service, PostgreSQL, nginx and the benchmark's
+//     own clients.
 //   build/bin/service_bench [SECONDS] [CLIENTS] [sqlite|postgresql] [--service PATH] [-- SERVICE OPTIONS]
 // With "postgresql" the service keeps its data in a throw-away PostgreSQL
 // cluster that the benchmark starts and stops (a SQLite file otherwise).
@@ -440,8 +441,8 @@ bool report_deployments(const std::string &program, const std::vector<std::strin
                                       {"PostgreSQL, 2 instances, nginx", true, 2, true}};
     Cluster cluster;
     std::printf("\ndeployments, whole flow: clients %d, %d s each; CPU per request in us\n", clients, seconds);
-    std::printf("%-32s %11s %8s %8s %7s %9s %9s %7s %7s\n", "deployment", "requests/s", "p50 ms", "p99 ms", "failed",
-                "service", "postgres", "nginx", "total");
+    std::printf("%-32s %11s %8s %8s %7s %9s %9s %7s %7s %8s\n", "deployment", "requests/s", "p50 ms", "p99 ms", "failed",
+                "service", "postgres", "nginx", "total", "clients");
     int row = 0;
     for (const Deployment &d : deployments) {
         ScratchDir dir;
@@ -474,15 +475,18 @@ bool report_deployments(const std::string &program, const std::vector<std::strin
         };
         pid_t postmaster = d.postgresql ? cluster.postmaster() : 0;
         double service_before = service_cpu(), postgres_before = family_cpu_seconds(postmaster),
-               nginx_before = nginx ? family_cpu_seconds(nginx->pid()) : 0;
+               nginx_before = nginx ? family_cpu_seconds(nginx->pid()) : 0, clients_before = cpu_seconds(getpid());
         FlowResult flow = whole_flow(nginx ? nginx->port() : instances.front()->port(), database, clients, seconds);
         double requests = std::max<double>(1, static_cast<double>(flow.latencies_ms.size()));
         double service_us = (service_cpu() - service_before) * 1e6 / requests,
                postgres_us = (family_cpu_seconds(postmaster) - postgres_before) * 1e6 / requests,
-               nginx_us = nginx ? (family_cpu_seconds(nginx->pid()) - nginx_before) * 1e6 / requests : 0;
-        std::printf("%-32s %11.0f %8.2f %8.2f %7ld %9.1f %9.1f %7.1f %7.1f\n", d.name, flow.per_second(),
+               nginx_us = nginx ? (family_cpu_seconds(nginx->pid()) - nginx_before) * 1e6 / requests : 0,
+               clients_us = (cpu_seconds(getpid()) - clients_before) * 1e6 / requests;
+        // "total" is what the deployment spends per request; "clients" is
+        // this benchmark's own load generator, which shares the machine.
+        std::printf("%-32s %11.0f %8.2f %8.2f %7ld %9.1f %9.1f %7.1f %7.1f %8.1f\n", d.name, flow.per_second(),
                     flow.percentile(0.50), flow.percentile(0.99), flow.failed, service_us, postgres_us, nginx_us,
-                    service_us + postgres_us + nginx_us);
+                    service_us + postgres_us + nginx_us, clients_us);
         std::fflush(stdout);
     }
     return true;
