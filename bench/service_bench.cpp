@@ -88,8 +88,11 @@ private:
 // CPU seconds (user and system) a process has used so far, from /proc; with
 // `reaped`, also those of its children that have ended and been waited for.
 // `parent` receives its parent's pid.
-double cpu_seconds(pid_t pid, bool reaped = false, pid_t *parent = nullptr) {
-    std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+// With `main_thread`, only the process's first thread: the service's
+// connection loop, which every request passes through one at a time.
+double cpu_seconds(pid_t pid, bool reaped = false, pid_t *parent = nullptr, bool main_thread = false) {
+    const std::string process = "/proc/" + std::to_string(pid);
+    std::string stat = read_file(main_thread ? process + "/task/" + std::to_string(pid) + "/stat" : process + "/stat");
     size_t end = stat.rfind(')');
     if (end == std::string::npos) return 0;
     std::istringstream fields(stat.substr(end + 2));
@@ -441,8 +444,8 @@ bool report_deployments(const std::string &program, const std::vector<std::strin
                                       {"PostgreSQL, 2 instances, nginx", true, 2, true}};
     Cluster cluster;
     std::printf("\ndeployments, whole flow: clients %d, %d s each; CPU per request in us\n", clients, seconds);
-    std::printf("%-32s %11s %8s %8s %7s %9s %9s %7s %7s %8s\n", "deployment", "requests/s", "p50 ms", "p99 ms", "failed",
-                "service", "postgres", "nginx", "total", "clients");
+    std::printf("%-32s %11s %8s %8s %7s %9s %6s %9s %7s %7s %8s\n", "deployment", "requests/s", "p50 ms", "p99 ms",
+                "failed", "service", "loop", "postgres", "nginx", "total", "clients");
     int row = 0;
     for (const Deployment &d : deployments) {
         ScratchDir dir;
@@ -468,25 +471,29 @@ bool report_deployments(const std::string &program, const std::vector<std::strin
                 return false;
             }
         }
-        auto service_cpu = [&] {
+        auto service_cpu = [&](bool loop_only) {
             double total = 0;
-            for (auto &instance : instances) total += cpu_seconds(instance->pid());
+            for (auto &instance : instances) total += cpu_seconds(instance->pid(), false, nullptr, loop_only);
             return total;
         };
         pid_t postmaster = d.postgresql ? cluster.postmaster() : 0;
-        double service_before = service_cpu(), postgres_before = family_cpu_seconds(postmaster),
+        double service_before = service_cpu(false), loop_before = service_cpu(true), postgres_before = family_cpu_seconds(postmaster),
                nginx_before = nginx ? family_cpu_seconds(nginx->pid()) : 0, clients_before = cpu_seconds(getpid());
         FlowResult flow = whole_flow(nginx ? nginx->port() : instances.front()->port(), database, clients, seconds);
         double requests = std::max<double>(1, static_cast<double>(flow.latencies_ms.size()));
-        double service_us = (service_cpu() - service_before) * 1e6 / requests,
+        double service_us = (service_cpu(false) - service_before) * 1e6 / requests,
+               loop_us = (service_cpu(true) - loop_before) * 1e6 / requests,
                postgres_us = (family_cpu_seconds(postmaster) - postgres_before) * 1e6 / requests,
                nginx_us = nginx ? (family_cpu_seconds(nginx->pid()) - nginx_before) * 1e6 / requests : 0,
                clients_us = (cpu_seconds(getpid()) - clients_before) * 1e6 / requests;
-        // "total" is what the deployment spends per request; "clients" is
-        // this benchmark's own load generator, which shares the machine.
-        std::printf("%-32s %11.0f %8.2f %8.2f %7ld %9.1f %9.1f %7.1f %7.1f %8.1f\n", d.name, flow.per_second(),
-                    flow.percentile(0.50), flow.percentile(0.99), flow.failed, service_us, postgres_us, nginx_us,
-                    service_us + postgres_us + nginx_us, clients_us);
+        // "total" is what the deployment spends per request; "loop" is the
+        // part of "service" spent in the instances' connection loops, one
+        // thread each (an instance serves at most 1 s / loop requests a
+        // second however many cores it has); "clients" is this benchmark's
+        // own load generator, which shares the machine.
+        std::printf("%-32s %11.0f %8.2f %8.2f %7ld %9.1f %6.1f %9.1f %7.1f %7.1f %8.1f\n", d.name, flow.per_second(),
+                    flow.percentile(0.50), flow.percentile(0.99), flow.failed, service_us, loop_us, postgres_us,
+                    nginx_us, service_us + postgres_us + nginx_us, clients_us);
         std::fflush(stdout);
     }
     return true;
