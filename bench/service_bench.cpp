@@ -18,8 +18,8 @@
 // With "postgresql" the service keeps its data in a throw-away PostgreSQL
 // cluster that the benchmark starts and stops (a SQLite file otherwise).
 // Another build of the service can be measured with --service; the service
-// built here is started with --connections-per-network 0 (all the load comes
-// from one address).
+// built here is started with its per-network and per-member limits out of
+// the way (all the load comes from one address).
 #include <fcntl.h>
 #include <netinet/tcp.h>
 #include <signal.h>
@@ -44,13 +44,22 @@ namespace {
 
 std::string number_of(int i) { return std::to_string(13900000000LL + i); }
 
+// The device cookie value bound to client i's member: 32 hex digits.
+std::string device_of(int i) {
+    char token[33];
+    std::snprintf(token, sizeof token, "%032x", static_cast<unsigned>(i + 1));
+    return token;
+}
+
 // Client i is a member with plenty of minutes whose friend is member i + 1
-// (registered with i's number as referrer).
+// (registered with i's number as referrer), logging in from device i.
 void prepare_members(const std::string &address, int clients) {
     server::Storage storage(address);
-    for (int i = 0; i <= clients; ++i)
-        storage.register_member(number_of(i), i > 0 ? std::optional<std::string>(number_of(i - 1)) : std::nullopt,
-                                1000000000, 0);
+    for (int i = 0; i <= clients; ++i) {
+        auto registration = storage.register_member(
+            number_of(i), i > 0 ? std::optional<std::string>(number_of(i - 1)) : std::nullopt, 1000000000, 0);
+        if (registration) storage.bind_device(device_of(i), registration->member.id, INT64_MAX / 2, 0, 5);
+    }
 }
 
 // A PostgreSQL cluster of the benchmark's own, for its run.
@@ -129,7 +138,7 @@ class BenchClient {
 public:
     BenchClient(int port, const std::string &address, int index)
         : port_(port), host_("127.0.0.1:" + std::to_string(port)), db_(address), number_(number_of(index)),
-          friend_number_(number_of(index + 1)) {}
+          friend_number_(number_of(index + 1)), device_(device_of(index)) {}
 
     void run(Clock::time_point until, ClientResult &result) {
         friend_id_ = db_.text("SELECT id FROM members WHERE number = $1", friend_number_);
@@ -141,12 +150,14 @@ public:
             judge(result, picture.status == 200 && !cookie_.empty());
             std::string token = cookie_.size() > 4 ? cookie_.substr(4) : "";
             std::string code = db_.text("SELECT captcha FROM sessions WHERE token = $1", token);
-            judge(result, contains(post(result, "/validate.php",
-                                        "top=1&NoCode=1&RedirectUrl=%2Fp.php&MemberCode=" + number_ +
-                                            "&MemberPassword=" + number_ + "&ValidCode=" + code +
-                                            "&Image2.x=73&Image2.y=14")
-                                       .body,
-                                   "p.php"));
+            cookie_ += "; device=" + device_;
+            RawReply login = post(result, "/validate.php",
+                                  "top=1&NoCode=1&RedirectUrl=%2Fp.php&MemberCode=" + number_ + "&MemberPassword=" +
+                                      number_ + "&ValidCode=" + code + "&Image2.x=73&Image2.y=14");
+            judge(result, contains(login.body, "p.php"));
+            // The login gave the session a new id.
+            for (const std::string &line : login.set_cookies())
+                if (line.rfind("sid=", 0) == 0) cookie_ = line.substr(0, line.find(';')) + "; device=" + device_;
             std::string minutes = post(result, "/url.php", "action=balance&url=" + host_ + "&ip=127.0.0.1").body;
             judge(result, !minutes.empty() && minutes.find_first_not_of("0123456789") == std::string::npos);
             size_t call = post(result, "/url.php", "action=sendfreecall&tel=13700000000&url=" + host_ + "&ip=127.0.0.1")
@@ -179,7 +190,7 @@ private:
     int port_;
     std::string host_;
     SqlPeek db_;  // to read the captcha code as a person reads the picture
-    std::string number_, friend_number_, friend_id_, cookie_;
+    std::string number_, friend_number_, device_, friend_id_, cookie_;
 };
 
 // A minimal HTTP server on loopback: one thread polling every connection,
@@ -505,7 +516,11 @@ int main(int argc, char **argv) {
     int seconds = 10, clients = 64, positional = 0;
     bool postgresql = false;
     std::string program = TOLVAR_SERVICE;
-    std::vector<std::string> extra = {"--connections-per-network", "0"};
+    // All the load comes from one address and a few members: no limit of a
+    // network or a member's day may stop it.
+    std::vector<std::string> extra = {"--connections-per-network", "0",       "--sessions-per-network",
+                                      "1000000",                   "--messages-per-day", "1000000",
+                                      "--login-failures-per-network", "1000000"};
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--service" && i + 1 < argc) {

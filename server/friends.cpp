@@ -5,10 +5,15 @@
 
 namespace tolvar::server {
 
+bool credits_referrals(const ServiceContext &ctx, int64_t member_id) {
+    auto member = ctx.storage.member_by_id(member_id);
+    return member && !is_uncredited_referrer(ctx.settings, member->number);
+}
+
 Reply friend_page(const ServiceContext &ctx, const ServiceRequest &request) {
     auto member_id = session_member(ctx.storage, request.session_token, ctx.now());
     if (!member_id) return page_reply(pages::not_logged_in());
-    return page_reply(pages::friend_page(ctx.storage.friends_of(*member_id)));
+    return page_reply(pages::friend_page(ctx.storage.friends_of(*member_id, credits_referrals(ctx, *member_id))));
 }
 
 }  // namespace tolvar::server

@@ -27,6 +27,7 @@
 #include "server/request_head.h"
 #include "server/routes.h"
 #include "server/sessions.h"
+#include "server/sweep.h"
 
 namespace tolvar::server {
 
@@ -225,6 +226,7 @@ bool HttpFront::run() {
 
     std::vector<std::thread> workers;
     for (int i = 0; i < handler_threads; ++i) workers.emplace_back([this] { work(); });
+    Sweeper sweeper(storage_, now_, [this] { return settings(); }, log_);
     running_ = true;
     while (!stopping_) {
         MHD_UNSIGNED_LONG_LONG library_ms = 0;
@@ -386,8 +388,7 @@ MHD_Result HttpFront::send_reply(MHD_Connection *c, int status, const Reply &rep
         reply.body.size(), const_cast<char *>(reply.body.data()), MHD_RESPMEM_MUST_COPY);
     if (!response) return MHD_NO;
     MHD_add_response_header(response, "Content-Type", reply.content_type.c_str());
-    if (!reply.session_cookie.empty())
-        MHD_add_response_header(response, "Set-Cookie", session_cookie(reply.session_cookie).c_str());
+    for (const std::string &cookie : reply.cookies) MHD_add_response_header(response, "Set-Cookie", cookie.c_str());
     if (close_after) MHD_add_response_header(response, "Connection", "close");
     MHD_Result queued = MHD_queue_response(c, static_cast<unsigned>(status), response);
     MHD_destroy_response(response);
@@ -454,6 +455,10 @@ void HttpFront::answer_job(Job &job) {
     Reply reply;
     try {
         reply = answer(ctx, request, status);
+    } catch (const std::exception &e) {
+        log.line("error: request " + request.method + " " + request.path + " failed: " + e.what());
+        status = 500;
+        reply = failure_reply(request);
     } catch (...) {
         log.line("error: request " + request.method + " " + request.path + " failed");
         status = 500;

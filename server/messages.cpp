@@ -1,5 +1,6 @@
 #include "server/messages.h"
 
+#include "server/friends.h"
 #include "server/gbk.h"
 #include "server/pages.h"
 #include "server/sessions.h"
@@ -15,9 +16,14 @@ Reply send_message(const ServiceContext &ctx, const ServiceRequest &request) {
     auto member_id = session_member(ctx.storage, request.session_token, now);
     if (!member_id) return page_reply(pages::not_logged_in());
     if (!request.fields_ok || !friend_id || !is_mobile_number(number) || text.empty() ||
-        text.size() > longest_message || !ctx.storage.has_friend(*member_id, *friend_id, number))
+        text.size() > longest_message ||
+        !ctx.storage.has_friend(*member_id, *friend_id, number, credits_referrals(ctx, *member_id)))
         return page_reply(pages::message_refused());
-    ctx.storage.record_message(*member_id, *friend_id, number, text, now);
+    if (!ctx.storage.record_message(*member_id, *friend_id, number, text, now, ctx.settings.messages_per_day,
+                                    message_quota_window)) {
+        ctx.log.line("message refused for member " + std::to_string(*member_id) + ": daily quota reached");
+        return page_reply(pages::message_refused());
+    }
     auto member = ctx.storage.member_by_id(*member_id);
     // The SMS gateway: a deployment would send the text here.
     ctx.log.line("message: " + (member ? member->number : std::to_string(*member_id)) + " -> " + number + ": " +

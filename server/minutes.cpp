@@ -21,7 +21,7 @@ Reply member_page(const ServiceContext &ctx, const ServiceRequest &request) {
     auto member = member_id ? ctx.storage.member_by_id(*member_id) : std::nullopt;
     if (!member) return page_reply(pages::not_logged_in());
     std::string token = random_hex(16);
-    ctx.storage.issue_claim_token(token, member->id, now + claim_token_lifetime, now);
+    ctx.storage.issue_claim_token(token, member->id, now + claim_token_lifetime);
     return page_reply(pages::member_page(*member, token));
 }
 

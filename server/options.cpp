@@ -69,6 +69,27 @@ Error call_shapes(const std::string &text, unsigned &out) {
     return std::nullopt;
 }
 
+Error number_list(const std::string &text, std::vector<std::string> &out) {
+    std::vector<std::string> numbers;
+    if (text == "none") {
+        out = numbers;
+        return std::nullopt;
+    }
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t comma = std::min(text.find(',', start), text.size());
+        std::string word = text.substr(start, comma - start);
+        while (!word.empty() && word.front() == ' ') word.erase(0, 1);
+        while (!word.empty() && word.back() == ' ') word.pop_back();
+        if (word.empty() || word.size() > 20 || word.find_first_not_of("0123456789") != std::string::npos)
+            return "a list of numbers, or none";
+        numbers.push_back(word);
+        start = comma + 1;
+    }
+    out = numbers;
+    return std::nullopt;
+}
+
 struct Rule {
     const char *name;
     const char *value_name;  // nullptr: a flag on the command line
@@ -113,6 +134,32 @@ const Rule rules[] = {
      [](Options &o, const std::string &v) {
          return whole_number(v, 1, 1000000, o.settings.voice_calls_per_network);
      }},
+    {"voice-calls-per-hour", "N", true, false,
+     [](Options &o, const std::string &v) { return whole_number(v, 1, 100000000, o.settings.voice_calls_per_hour); }},
+    {"login-failures-per-number", "N", true, false,
+     [](Options &o, const std::string &v) {
+         return whole_number(v, 1, 1000000, o.settings.login_failures_per_number);
+     }},
+    {"login-failures-per-network", "N", true, false,
+     [](Options &o, const std::string &v) {
+         return whole_number(v, 1, 1000000, o.settings.login_failures_per_network);
+     }},
+    {"devices-per-member", "N", true, false,
+     [](Options &o, const std::string &v) { return whole_number(v, 1, 100, o.settings.devices_per_member); }},
+    {"messages-per-day", "N", true, false,
+     [](Options &o, const std::string &v) { return whole_number(v, 1, 1000000, o.settings.messages_per_day); }},
+    {"anonymous-session-minutes", "MINUTES", true, false,
+     [](Options &o, const std::string &v) {
+         return whole_number(v, 1, 24 * 60, o.settings.anonymous_session_minutes);
+     }},
+    {"member-session-hours", "HOURS", true, false,
+     [](Options &o, const std::string &v) { return whole_number(v, 1, 30 * 24, o.settings.member_session_hours); }},
+    {"sessions-per-network", "N", true, false,
+     [](Options &o, const std::string &v) { return whole_number(v, 1, 1000000, o.settings.sessions_per_network); }},
+    {"sweep-interval", "SECONDS", true, false,
+     [](Options &o, const std::string &v) { return whole_number(v, 1, 86400, o.settings.sweep_interval); }},
+    {"uncredited-referrers", "LIST", true, false,
+     [](Options &o, const std::string &v) { return number_list(v, o.settings.uncredited_referrers); }},
     {"header-bytes", "N", true, false,
      [](Options &o, const std::string &v) { return whole_number(v, 1024, 16 * 1024, o.settings.header_bytes); }},
     {"header-lines", "N", true, false,
@@ -246,6 +293,21 @@ std::string usage_text() {
            "  --voice-calls-per-number N    voice codes per number in 10 minutes (3)\n"
            "  --voice-calls-per-network N   voice codes per client network in an hour (20);\n"
            "                                a network is an IPv4 /24 or an IPv6 /64\n"
+           "  --voice-calls-per-hour N      voice codes in all in an hour, whoever asks (300)\n"
+           "  --login-failures-per-number N failed logins per number in an hour before its\n"
+           "                                logins are refused, except from a device bound\n"
+           "                                to the member (10)\n"
+           "  --login-failures-per-network N  failed logins per client network in an hour (30)\n"
+           "  --devices-per-member N        computers a member keeps bound by a voice code;\n"
+           "                                one more unbinds the one used longest ago (5)\n"
+           "  --messages-per-day N          messages one member may send in a day (50)\n"
+           "  --anonymous-session-minutes M a session before its login lives M minutes (15)\n"
+           "  --member-session-hours H      a logged-in session lives H hours (12)\n"
+           "  --sessions-per-network N      sessions before login one network may hold (200)\n"
+           "  --sweep-interval SECONDS      between removals of expired rows (60)\n"
+           "  --uncredited-referrers LIST   referrer numbers never credited with a friend,\n"
+           "                                comma-separated, or none (13800000000: the\n"
+           "                                number unbranded clients send)\n"
            "  --header-bytes N              largest request head, 1024 to 16384 (16384)\n"
            "  --header-lines N              most request header lines, 10 to 200 (100)\n"
            "  --request-timeout SECONDS     a request must arrive whole within this (10)\n"

@@ -1,5 +1,6 @@
 #include "server/registration.h"
 
+#include "server/devices.h"
 #include "server/members.h"
 #include "server/pages.h"
 #include "server/random.h"
@@ -12,13 +13,16 @@ Reply voice_code_request(const ServiceContext &ctx, const ServiceRequest &reques
     const std::string &referrer_field = value_of(request.form, "tel");
     if (!request.fields_ok || !is_mobile_number(number)) return page_reply(pages::voice_code_refused());
     std::optional<std::string> referrer;
+    // An uncredited referrer (the number unbranded clients send) is still
+    // recorded as sent; the friend lists leave its referrals out.
     if (is_mobile_number(referrer_field) && referrer_field != number) referrer = referrer_field;
 
     int64_t now = ctx.now();
     std::string code = random_digits(6);
     VoiceCodeRing ring{number, code, referrer, request.network, now, now + voice_code_lifetime};
     VoiceCodeLimits limits{ctx.settings.voice_calls_per_number, voice_number_window,
-                           ctx.settings.voice_calls_per_network, voice_network_window};
+                           ctx.settings.voice_calls_per_network, voice_network_window,
+                           ctx.settings.voice_calls_per_hour,    voice_all_window};
     if (!ctx.storage.ring_voice_code(ring, limits)) {
         ctx.log.line("voice code refused for " + number + ": too many requests");
         return page_reply(pages::voice_code_limited());
@@ -33,13 +37,18 @@ Reply registration_confirm(const ServiceContext &ctx, const ServiceRequest &requ
     const std::string &code = value_of(request.form, "VerifyCode");
     if (!request.fields_ok || !is_mobile_number(number)) return page_reply(pages::registration_failed());
 
-    auto registration =
-        ctx.storage.confirm_voice_code(number, code, ctx.now(), voice_code_attempts, starting_minutes);
+    int64_t now = ctx.now();
+    auto registration = ctx.storage.confirm_voice_code(number, code, now, voice_code_attempts, starting_minutes);
     if (!registration) return page_reply(pages::registration_failed());
     if (registration->created)
         ctx.log.line("member " + std::to_string(registration->member.id) + " registered: " + number +
                      (registration->referrer ? " (referrer " + *registration->referrer + ")" : ""));
-    return page_reply(pages::registered());
+    // The voice code proved this computer holds the number: it may log in as
+    // the member from now on.
+    std::string device = bind_device(ctx.storage, ctx.settings, request.device_token, registration->member.id, now);
+    Reply reply = page_reply(pages::registered());
+    reply.cookies.push_back(device_cookie(device, now + device_lifetime));
+    return reply;
 }
 
 }  // namespace tolvar::server

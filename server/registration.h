@@ -12,6 +12,7 @@ inline constexpr int64_t voice_code_attempts = 5;  // wrong codes that void a co
 // number within ten minutes, per client network within an hour.
 inline constexpr int64_t voice_number_window = 10 * 60;
 inline constexpr int64_t voice_network_window = 60 * 60;
+inline constexpr int64_t voice_all_window = 60 * 60;
 
 // action=taste&tel=REFERRER&MemberMobile=NUMBER
 Reply voice_code_request(const ServiceContext &ctx, const ServiceRequest &request);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "server/form.h"
 #include "server/log.h"
@@ -19,6 +20,7 @@ struct ServiceRequest {
     Fields form;                 // from a POST body
     bool fields_ok = true;       // false when the query or the body was malformed
     std::string session_token;   // the session cookie, or empty
+    std::string device_token;    // the device cookie, or empty
     // The client's address: the peer's, or behind a trusted proxy the one
     // it appended to X-Forwarded-For; and its network (IPv4 /24, IPv6 /64),
     // which every per-address limit counts.
@@ -29,7 +31,7 @@ struct ServiceRequest {
 struct Reply {
     std::string body;  // GBK bytes (or the PNG of a captcha)
     std::string content_type = "text/html; charset=gb2312";
-    std::string session_cookie;  // set as the session cookie when not empty
+    std::vector<std::string> cookies;  // each a Set-Cookie value
 };
 
 inline Reply page_reply(const std::string &body) {

@@ -1,6 +1,7 @@
 #include "server/request_head.h"
 
 #include "server/client_address.h"
+#include "server/devices.h"
 #include "server/form.h"
 #include "server/sessions.h"
 #include "server/shapes.h"
@@ -80,10 +81,9 @@ ServiceRequest service_request(const RequestHead &head, std::string_view body, s
     }
     for (const std::string &cookie : header_values(head, "Cookie")) {
         std::string token = cookie_value(cookie, session_cookie_name);
-        if (is_token(token)) {
-            request.session_token = token;
-            break;
-        }
+        if (request.session_token.empty() && is_token(token)) request.session_token = token;
+        token = cookie_value(cookie, device_cookie_name);
+        if (request.device_token.empty() && is_token(token)) request.device_token = token;
     }
     request.remote_address = client_address(peer, header_values(head, "X-Forwarded-For"), settings.trusted_proxies);
     request.network = client_network(request.remote_address);

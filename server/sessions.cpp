@@ -5,17 +5,10 @@
 
 namespace tolvar::server {
 
-static constexpr int64_t anonymous_lifetime = 60 * 60;
-static constexpr int64_t member_lifetime = 7 * 24 * 60 * 60;
-// A logged-in session's expiry is written again once it is this much older.
-static constexpr int64_t refresh_after = 60 * 60;
-
 std::optional<Session> find_session(Storage &storage, std::string_view token, int64_t now) {
     if (!is_token(token)) return std::nullopt;
     auto record = storage.find_session(token, now);
     if (!record) return std::nullopt;
-    if (record->member_id && record->expires_at - now < member_lifetime - refresh_after)
-        storage.extend_session(token, now + member_lifetime);
     return Session{std::string(token), record->member_id};
 }
 
@@ -24,9 +17,11 @@ std::optional<int64_t> session_member(Storage &storage, std::string_view token, 
     return session ? session->member_id : std::nullopt;
 }
 
-std::string create_session(Storage &storage, int64_t now) {
+std::string create_session(Storage &storage, const Settings &settings, std::string_view network, int64_t now) {
     std::string token = random_hex(16);
-    storage.open_session(token, now + anonymous_lifetime, now);
+    if (!storage.open_session(token, network, now + settings.anonymous_session_minutes * 60, now,
+                              settings.sessions_per_network))
+        return {};
     return token;
 }
 
@@ -34,8 +29,11 @@ void set_captcha(Storage &storage, std::string_view token, std::string_view code
     storage.set_captcha(token, code, now + captcha_lifetime);
 }
 
-void log_in(Storage &storage, std::string_view token, int64_t member_id, int64_t now) {
-    storage.log_in(token, member_id, now + member_lifetime);
+std::string log_in(Storage &storage, const Settings &settings, std::string_view token, int64_t member_id,
+                   int64_t now) {
+    std::string renewed = random_hex(16);
+    if (!storage.renew_session(token, renewed, member_id, now + settings.member_session_hours * 3600)) return {};
+    return renewed;
 }
 
 std::string session_cookie(std::string_view token) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tolvar::server {
@@ -32,6 +33,37 @@ struct Settings {
     // (IPv4 /24, IPv6 /64) within an hour.
     int64_t voice_calls_per_number = 3;
     int64_t voice_calls_per_network = 20;
+    // Voice codes rung in all within an hour, whoever asks: the cap that
+    // rotating addresses does not escape.
+    int64_t voice_calls_per_hour = 300;
+
+    // Failed logins within an hour per number (not counted against a login
+    // from a device bound to that member) and per client network; beyond
+    // either, logins are refused like any failed one.
+    int64_t login_failures_per_number = 10;
+    int64_t login_failures_per_network = 30;
+
+    // Devices (computers that confirmed a voice code) a member keeps bound;
+    // binding one more unbinds the one used longest ago.
+    int64_t devices_per_member = 5;
+
+    // Messages a member may send within a day.
+    int64_t messages_per_day = 50;
+
+    // A session without a member lives this many minutes from its captcha
+    // request; a logged-in one this many hours from its login, never longer.
+    // One client network may hold `sessions_per_network` sessions without a
+    // member at once; a captcha request beyond that makes none.
+    int64_t anonymous_session_minutes = 15;
+    int64_t member_session_hours = 12;
+    int64_t sessions_per_network = 200;
+
+    // Seconds between the background removals of expired rows.
+    int64_t sweep_interval = 60;
+
+    // Referrer numbers a registration does not credit: the number unbranded
+    // clients send, which would otherwise collect every such member as friends.
+    std::vector<std::string> uncredited_referrers = {"13800000000"};
 
     // The HTTP front. A request's head (request line to blank line) beyond
     // either bound is refused with 431 (at most 16 KiB and 200 lines); a request that is not whole within `request_timeout`
@@ -43,6 +75,9 @@ struct Settings {
     int64_t request_timeout = 10;
     int64_t connections_per_network = 64;
 };
+
+// Whether a registration naming `number` as its referrer leaves it uncredited.
+bool is_uncredited_referrer(const Settings &settings, std::string_view number);
 
 // The settings a handler sees when nobody chose otherwise.
 const Settings &default_settings();

@@ -180,6 +180,14 @@ public:
                 {static_cast<int>(kind), name});
     }
 
+    bool try_lock(LockKind kind, std::string_view name) override {
+        return first_integer(*this,
+                             "SELECT CASE WHEN pg_try_advisory_xact_lock($1::integer, hashtext($2)) THEN 1 ELSE 0 END",
+                             {static_cast<int>(kind), name}) == 1;
+    }
+
+    void checkpoint() override {}
+
     std::optional<int64_t> next_member_id() override {
         auto id = first_integer(*this, "SELECT nextval('member_ids')");
         if (!id || *id < first_member_id || *id > last_member_id) return std::nullopt;

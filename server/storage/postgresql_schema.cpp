@@ -73,6 +73,29 @@ const std::vector<SchemaVersion> &postgresql_schema() {
          " number TEXT NOT NULL,"
          " body BYTEA NOT NULL,"
          " sent_at BIGINT NOT NULL);"},
+        {2,
+         "CREATE TABLE devices ("
+         " token TEXT NOT NULL,"
+         " member_id BIGINT NOT NULL REFERENCES members (id),"
+         " last_used_at BIGINT NOT NULL,"
+         " expires_at BIGINT NOT NULL,"
+         " PRIMARY KEY (token, member_id));"
+         "CREATE INDEX devices_by_member ON devices (member_id, last_used_at);"
+         "CREATE INDEX devices_by_expiry ON devices (expires_at);"
+
+         "CREATE TABLE login_failures ("
+         " number TEXT NOT NULL,"
+         " network TEXT NOT NULL,"
+         " failed_at BIGINT NOT NULL);"
+         "CREATE INDEX login_failures_by_number ON login_failures (number, failed_at);"
+         "CREATE INDEX login_failures_by_network ON login_failures (network, failed_at);"
+         "CREATE INDEX login_failures_by_time ON login_failures (failed_at);"
+
+         "ALTER TABLE sessions ADD COLUMN network TEXT NOT NULL DEFAULT '';"
+         "CREATE INDEX sessions_by_network ON sessions (network, expires_at);"
+
+         "CREATE INDEX messages_by_member ON messages (member_id, sent_at);"
+         "CREATE INDEX voice_codes_by_expiry ON voice_codes (expires_at);"},
     };
     return versions;
 }

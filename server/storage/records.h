@@ -45,10 +45,48 @@ struct VoiceCodeRing {
 };
 
 // Rings allowed: per number within `number_window` seconds, per client
-// network within `network_window` seconds.
+// network within `network_window` seconds, and in all within `all_window`.
 struct VoiceCodeLimits {
     int64_t per_number = 0, number_window = 0;
     int64_t per_network = 0, network_window = 0;
+    int64_t in_all = 0, all_window = 0;
+};
+
+// A login as the storage judges it: what the handler checked already (the
+// captcha, the password) and what the storage checks (the member, the device).
+struct LoginAttempt {
+    std::string_view number;
+    std::string_view network;
+    std::string_view device_token;  // the device cookie sent, or empty
+    bool captcha_right = false;
+    bool password_right = false;
+    int64_t now = 0;
+};
+
+// Failed logins allowed within `window` seconds per number (counting the
+// attempts made from a device bound to its member: only those could
+// succeed) and per client network (counting every failed attempt).
+struct LoginLimits {
+    int64_t per_number = 0, per_network = 0, window = 0;
+};
+
+enum class LoginOutcome {
+    logged_in,
+    failed,   // counted as a failed login
+    limited,  // refused unseen: a limit was reached
+};
+
+struct LoginResult {
+    LoginOutcome outcome = LoginOutcome::failed;
+    int64_t member_id = 0;  // when logged in
+};
+
+// What the background sweep removes: rows that expired by `now`, and the
+// rings and failed logins older than the limits look back.
+struct ExpiryCutoffs {
+    int64_t now = 0;
+    int64_t voice_requests_before = 0;
+    int64_t login_failures_before = 0;
 };
 
 enum class ClaimOutcome {

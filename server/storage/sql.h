@@ -79,6 +79,13 @@ enum class LockKind : int {
     schema = 1,         // creating or upgrading the tables
     voice_number = 2,   // a number's voice code and rings
     voice_network = 3,  // the rings asked for from one client network
+    voice_all = 4,      // every ring, for the cap on all of them
+    login_number = 5,   // the failed logins naming one number
+    login_network = 6,  // the failed logins from one client network
+    session_network = 7,  // the anonymous sessions of one client network
+    member_devices = 8,   // the devices bound to one member
+    member_messages = 9,  // the messages one member sent
+    sweep = 10,           // the removal of expired rows
 };
 
 class SqlConnection {
@@ -102,6 +109,12 @@ public:
     // Until the transaction ends, no other transaction takes the same lock.
     // On SQLite every write transaction already excludes all others.
     virtual void lock(LockKind kind, std::string_view name) = 0;
+    // The same lock when no other transaction holds it: false at once otherwise.
+    virtual bool try_lock(LockKind kind, std::string_view name) = 0;
+
+    // Outside a transaction: gives back journal space (SQLite's write-ahead
+    // log is copied into the database and cut short); nothing on PostgreSQL.
+    virtual void checkpoint() = 0;
 
     // A member id never given before, inside a write transaction; empty when
     // the 6-digit ids are used up.

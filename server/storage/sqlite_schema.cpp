@@ -80,6 +80,34 @@ const std::vector<SchemaVersion> &sqlite_schema() {
          " number TEXT NOT NULL,"
          " body BLOB NOT NULL,"
          " sent_at INTEGER NOT NULL);"},
+        {2,
+         // The computers that proved a member's number with a voice code: a
+         // login needs the cookie of one of them.
+         "CREATE TABLE devices ("
+         " token TEXT NOT NULL,"
+         " member_id INTEGER NOT NULL REFERENCES members (id),"
+         " last_used_at INTEGER NOT NULL,"
+         " expires_at INTEGER NOT NULL,"
+         " PRIMARY KEY (token, member_id)) WITHOUT ROWID;"
+         "CREATE INDEX devices_by_member ON devices (member_id, last_used_at);"
+         "CREATE INDEX devices_by_expiry ON devices (expires_at);"
+
+         // Failed logins, for the limits per number and per client network.
+         "CREATE TABLE login_failures ("
+         " number TEXT NOT NULL,"
+         " network TEXT NOT NULL,"
+         " failed_at INTEGER NOT NULL);"
+         "CREATE INDEX login_failures_by_number ON login_failures (number, failed_at);"
+         "CREATE INDEX login_failures_by_network ON login_failures (network, failed_at);"
+         "CREATE INDEX login_failures_by_time ON login_failures (failed_at);"
+
+         // The client network that opened a session, for the limit on
+         // anonymous sessions per network.
+         "ALTER TABLE sessions ADD COLUMN network TEXT NOT NULL DEFAULT '';"
+         "CREATE INDEX sessions_by_network ON sessions (network, expires_at);"
+
+         "CREATE INDEX messages_by_member ON messages (member_id, sent_at);"
+         "CREATE INDEX voice_codes_by_expiry ON voice_codes (expires_at);"},
     };
     return versions;
 }

@@ -115,18 +115,20 @@ std::optional<Registration> Storage::register_member(std::string_view number,
 
 bool Storage::ring_voice_code(const VoiceCodeRing &ring, const VoiceCodeLimits &limits) {
     return in_transaction([&](SqlConnection &c) {
-        // Always the number first, then the network: two rings never wait for
-        // each other's locks the other way round.
+        // Always the number first, then the network, then the cap on all:
+        // two rings never wait for each other's locks the other way round.
         c.lock(LockKind::voice_number, ring.number);
         c.lock(LockKind::voice_network, ring.network);
+        c.lock(LockKind::voice_all, "");
         if (count(c, "SELECT COUNT(*) FROM voice_requests WHERE number = $1 AND requested_at > $2",
                   {ring.number, ring.now - limits.number_window}) >= limits.per_number)
             return false;
         if (count(c, "SELECT COUNT(*) FROM voice_requests WHERE address = $1 AND requested_at > $2",
                   {ring.network, ring.now - limits.network_window}) >= limits.per_network)
             return false;
-        execute(c, "DELETE FROM voice_requests WHERE requested_at <= $1",
-                {ring.now - std::max(limits.number_window, limits.network_window)});
+        if (count(c, "SELECT COUNT(*) FROM voice_requests WHERE requested_at > $1", {ring.now - limits.all_window}) >=
+            limits.in_all)
+            return false;
         execute(c, "INSERT INTO voice_requests (number, address, requested_at) VALUES ($1, $2, $3)",
                 {ring.number, ring.network, ring.now});
         execute(c,
@@ -190,16 +192,16 @@ std::optional<SessionRecord> Storage::find_session(std::string_view token, int64
     });
 }
 
-void Storage::extend_session(std::string_view token, int64_t expires_at) {
-    on_connection([&](SqlConnection &c) {
-        return execute(c, "UPDATE sessions SET expires_at = $2 WHERE token = $1", {token, expires_at});
-    });
-}
-
-void Storage::open_session(std::string_view token, int64_t expires_at, int64_t now) {
-    on_connection([&](SqlConnection &c) {
-        execute(c, "DELETE FROM sessions WHERE expires_at <= $1", {now});
-        return execute(c, "INSERT INTO sessions (token, expires_at) VALUES ($1, $2)", {token, expires_at});
+bool Storage::open_session(std::string_view token, std::string_view network, int64_t expires_at, int64_t now,
+                           int64_t most_per_network) {
+    return in_transaction([&](SqlConnection &c) {
+        c.lock(LockKind::session_network, network);
+        if (count(c, "SELECT COUNT(*) FROM sessions WHERE network = $1 AND expires_at > $2 AND member_id IS NULL",
+                  {network, now}) >= most_per_network)
+            return false;
+        execute(c, "INSERT INTO sessions (token, network, expires_at) VALUES ($1, $2, $3)",
+                {token, network, expires_at});
+        return true;
     });
 }
 
@@ -224,18 +226,97 @@ bool Storage::use_captcha(std::string_view token, std::string_view typed, int64_
     });
 }
 
-void Storage::log_in(std::string_view token, int64_t member_id, int64_t expires_at) {
-    on_connection([&](SqlConnection &c) {
-        return execute(c, "UPDATE sessions SET member_id = $2, expires_at = $3 WHERE token = $1",
-                       {token, member_id, expires_at});
+LoginResult Storage::attempt_login(const LoginAttempt &attempt, const LoginLimits &limits) {
+    return in_transaction([&](SqlConnection &c) -> LoginResult {
+        // The number first, then the network, as the rings take theirs.
+        c.lock(LockKind::login_number, attempt.number);
+        c.lock(LockKind::login_network, attempt.network);
+        auto member = find_member_by_number(c, attempt.number);
+        bool device_bound = member && !attempt.device_token.empty() &&
+                            count(c,
+                                  "SELECT COUNT(*) FROM devices WHERE token = $1 AND member_id = $2"
+                                  " AND expires_at > $3",
+                                  {attempt.device_token, member->id, attempt.now}) > 0;
+        int64_t since = attempt.now - limits.window;
+        // Failures of requests without the member's device cannot succeed
+        // however often they are tried, so they are limited by their network
+        // only: counted against the number they would let a stranger lock
+        // the owner out. Failures with the device (a captcha guessed wrong)
+        // count against the number too.
+        if (device_bound && count(c, "SELECT COUNT(*) FROM login_failures WHERE number = $1 AND failed_at > $2",
+                                  {attempt.number, since}) >= limits.per_number)
+            return {LoginOutcome::limited};
+        if (count(c, "SELECT COUNT(*) FROM login_failures WHERE network = $1 AND failed_at > $2",
+                  {attempt.network, since}) >= limits.per_network)
+            return {LoginOutcome::limited};
+        if (attempt.captcha_right && attempt.password_right && device_bound)
+            return {LoginOutcome::logged_in, member->id};
+        execute(c, "INSERT INTO login_failures (number, network, failed_at) VALUES ($1, $2, $3)",
+                {device_bound ? attempt.number : std::string_view(""), attempt.network, attempt.now});
+        return {LoginOutcome::failed};
+    });
+}
+
+bool Storage::renew_session(std::string_view old_token, std::string_view new_token, int64_t member_id,
+                            int64_t expires_at) {
+    return on_connection([&](SqlConnection &c) {
+        return execute(c,
+                       "UPDATE sessions SET token = $2, member_id = $3, expires_at = $4, captcha = NULL,"
+                       " captcha_expires_at = NULL WHERE token = $1",
+                       {old_token, new_token, member_id, expires_at}) == 1;
+    });
+}
+
+// --- Devices
+
+bool Storage::device_known(std::string_view token, int64_t now) {
+    return on_connection([&](SqlConnection &c) {
+        return count(c, "SELECT COUNT(*) FROM devices WHERE token = $1 AND expires_at > $2", {token, now}) > 0;
+    });
+}
+
+void Storage::bind_device(std::string_view token, int64_t member_id, int64_t expires_at, int64_t now,
+                          int64_t most_per_member) {
+    in_transaction([&](SqlConnection &c) {
+        c.lock(LockKind::member_devices, std::to_string(member_id));
+        execute(c,
+                "INSERT INTO devices (token, member_id, last_used_at, expires_at) VALUES ($1, $2, $3, $4)"
+                " ON CONFLICT (token, member_id) DO UPDATE SET last_used_at = excluded.last_used_at,"
+                " expires_at = excluded.expires_at",
+                {token, member_id, now, expires_at});
+        return execute(c,
+                       "DELETE FROM devices WHERE member_id = $1 AND token NOT IN"
+                       " (SELECT token FROM devices WHERE member_id = $1 ORDER BY last_used_at DESC, token LIMIT $2)",
+                       {member_id, most_per_member});
+    });
+}
+
+// --- Expiry
+
+int64_t Storage::remove_expired(const ExpiryCutoffs &cutoffs) {
+    return in_transaction([&](SqlConnection &c) -> int64_t {
+        if (!c.try_lock(LockKind::sweep, "")) return -1;
+        int64_t now = cutoffs.now;
+        return execute(c, "DELETE FROM sessions WHERE expires_at <= $1", {now}) +
+               execute(c, "DELETE FROM claim_tokens WHERE expires_at <= $1", {now}) +
+               execute(c, "DELETE FROM voice_codes WHERE expires_at <= $1", {now}) +
+               execute(c, "DELETE FROM devices WHERE expires_at <= $1", {now}) +
+               execute(c, "DELETE FROM voice_requests WHERE requested_at <= $1", {cutoffs.voice_requests_before}) +
+               execute(c, "DELETE FROM login_failures WHERE failed_at <= $1", {cutoffs.login_failures_before});
+    });
+}
+
+void Storage::checkpoint() {
+    on_connection([](SqlConnection &c) {
+        c.checkpoint();
+        return 0;
     });
 }
 
 // --- Minutes and calls
 
-void Storage::issue_claim_token(std::string_view token, int64_t member_id, int64_t expires_at, int64_t now) {
+void Storage::issue_claim_token(std::string_view token, int64_t member_id, int64_t expires_at) {
     on_connection([&](SqlConnection &c) {
-        execute(c, "DELETE FROM claim_tokens WHERE expires_at <= $1", {now});
         return execute(c, "INSERT INTO claim_tokens (token, member_id, expires_at) VALUES ($1, $2, $3)",
                        {token, member_id, expires_at});
     });
@@ -273,26 +354,27 @@ std::optional<MemberView> Storage::charge_call(int64_t member_id, std::string_vi
 
 // --- Friends and messages
 
-std::vector<FriendEntry> Storage::friends_of(int64_t member_id) {
+std::vector<FriendEntry> Storage::friends_of(int64_t member_id, bool referred) {
     return on_connection([&](SqlConnection &c) {
         std::vector<FriendEntry> friends;
         c.run("SELECT f.id, f.number FROM members m JOIN members f ON f.referrer = m.number AND f.id <> m.id"
-              " WHERE m.id = $1"
+              " WHERE m.id = $1 AND $2 = 1"
               " UNION"
               " SELECT f.id, f.number FROM friends a JOIN members f ON f.id = a.friend_id WHERE a.member_id = $1"
               " ORDER BY 1",
-              {member_id}, [&](const SqlRow &row) { friends.push_back(FriendEntry{row.integer(0), row.text(1)}); });
+              {member_id, referred ? 1 : 0},
+              [&](const SqlRow &row) { friends.push_back(FriendEntry{row.integer(0), row.text(1)}); });
         return friends;
     });
 }
 
-bool Storage::has_friend(int64_t member_id, int64_t friend_id, std::string_view number) {
+bool Storage::has_friend(int64_t member_id, int64_t friend_id, std::string_view number, bool referred) {
     return on_connection([&](SqlConnection &c) {
         return execute(c,
                        "SELECT 1 FROM members f WHERE f.id = $2 AND f.number = $3 AND f.id <> $1 AND ("
-                       " f.referrer = (SELECT number FROM members WHERE id = $1)"
+                       " ($4 = 1 AND f.referrer = (SELECT number FROM members WHERE id = $1))"
                        " OR EXISTS (SELECT 1 FROM friends WHERE member_id = $1 AND friend_id = $2))",
-                       {member_id, friend_id, number}) > 0;
+                       {member_id, friend_id, number, referred ? 1 : 0}) > 0;
     });
 }
 
@@ -303,12 +385,16 @@ bool Storage::add_friend(int64_t member_id, int64_t friend_id) {
     });
 }
 
-void Storage::record_message(int64_t member_id, int64_t friend_id, std::string_view number, std::string_view body,
-                             int64_t now) {
-    on_connection([&](SqlConnection &c) {
-        return execute(c,
-                       "INSERT INTO messages (member_id, friend_id, number, body, sent_at) VALUES ($1, $2, $3, $4, $5)",
-                       {member_id, friend_id, number, Bytes{body}, now});
+bool Storage::record_message(int64_t member_id, int64_t friend_id, std::string_view number, std::string_view body,
+                             int64_t now, int64_t most, int64_t window) {
+    return in_transaction([&](SqlConnection &c) {
+        c.lock(LockKind::member_messages, std::to_string(member_id));
+        if (count(c, "SELECT COUNT(*) FROM messages WHERE member_id = $1 AND sent_at > $2", {member_id, now - window}) >=
+            most)
+            return false;
+        execute(c, "INSERT INTO messages (member_id, friend_id, number, body, sent_at) VALUES ($1, $2, $3, $4, $5)",
+                {member_id, friend_id, number, Bytes{body}, now});
+        return true;
     });
 }
 

@@ -64,18 +64,42 @@ public:
     // --- Sessions
     // A session that has not expired.
     std::optional<SessionRecord> find_session(std::string_view token, int64_t now);
-    void extend_session(std::string_view token, int64_t expires_at);
-    // A new session without a member; expired sessions are removed.
-    void open_session(std::string_view token, int64_t expires_at, int64_t now);
+    // A new session without a member, opened from `network`; false, and
+    // nothing made, when that network holds `most_per_network` live
+    // sessions without a member already.
+    bool open_session(std::string_view token, std::string_view network, int64_t expires_at, int64_t now,
+                      int64_t most_per_network);
     void set_captcha(std::string_view token, std::string_view code, int64_t expires_at);
     // Whether `typed` is the session's captcha and still valid; the captcha is
     // used up either way, and only one of several attempts at once can win.
     bool use_captcha(std::string_view token, std::string_view typed, int64_t now);
-    void log_in(std::string_view token, int64_t member_id, int64_t expires_at);
+    // The login judged under the limits (failed logins per number and per
+    // network, counted one after the other); a failure is recorded.
+    LoginResult attempt_login(const LoginAttempt &attempt, const LoginLimits &limits);
+    // The session `old_token` becomes `new_token`, logged in as the member
+    // until `expires_at`; false when the old session is gone.
+    bool renew_session(std::string_view old_token, std::string_view new_token, int64_t member_id, int64_t expires_at);
+
+    // --- Devices
+    // Whether the device token is bound to some member and not expired.
+    bool device_known(std::string_view token, int64_t now);
+    // Binds the device to the member until `expires_at` (or renews it); the
+    // member keeps the `most_per_member` devices used last.
+    void bind_device(std::string_view token, int64_t member_id, int64_t expires_at, int64_t now,
+                     int64_t most_per_member);
+
+    // --- Expiry
+    // Removes what expired (sessions, captchas with them, claim tokens, voice
+    // codes, rings and failed logins past their windows, devices); on
+    // PostgreSQL one instance at a time: the others return -1 at once. The
+    // rows removed.
+    int64_t remove_expired(const ExpiryCutoffs &cutoffs);
+    // Gives back journal space (SQLite's write-ahead log).
+    void checkpoint();
 
     // --- Minutes and calls
-    // A single-use token for the member's weekly claim; expired tokens are removed.
-    void issue_claim_token(std::string_view token, int64_t member_id, int64_t expires_at, int64_t now);
+    // A single-use token for the member's weekly claim.
+    void issue_claim_token(std::string_view token, int64_t member_id, int64_t expires_at);
     // Uses up the member's token and adds `minutes` once per `week`.
     ClaimOutcome claim_weekly_minutes(std::string_view token, int64_t member_id, int64_t week, int64_t minutes,
                                       int64_t now);
@@ -85,14 +109,17 @@ public:
                                           int64_t minutes, int64_t now);
 
     // --- Friends and messages
-    // The members `member_id` referred and those the operator added, by id.
-    std::vector<FriendEntry> friends_of(int64_t member_id);
+    // The members `member_id` referred (unless `referred` is false) and those
+    // the operator added, by id.
+    std::vector<FriendEntry> friends_of(int64_t member_id, bool referred = true);
     // Whether the member has the friend with that id and number.
-    bool has_friend(int64_t member_id, int64_t friend_id, std::string_view number);
+    bool has_friend(int64_t member_id, int64_t friend_id, std::string_view number, bool referred = true);
     // Shows `friend_id` in the member's list; false when it was there already.
     bool add_friend(int64_t member_id, int64_t friend_id);
-    void record_message(int64_t member_id, int64_t friend_id, std::string_view number, std::string_view body,
-                        int64_t now);
+    // Records the message unless the member sent `most` within the `window`
+    // seconds before `now` already (counted one after the other).
+    bool record_message(int64_t member_id, int64_t friend_id, std::string_view number, std::string_view body,
+                        int64_t now, int64_t most, int64_t window);
 
     // --- Listings for the operator, oldest first, one row at a time
     void each_member(const std::function<void(const MemberListing &)> &f);

@@ -51,6 +51,18 @@ protected:
         std::string set = picture.header("Set-Cookie");
         return {set.substr(0, set.find(';')), s.wait_for_line("captcha code: ([0-9]{4})")};
     }
+    // The number registered through `s`: the device cookie ("device=...") its confirm set.
+    std::string registered(RunningService &s, const std::string &number) {
+        ask_voice_code(s, number);
+        RawReply r = confirm(s, number, s.wait_for_line("voice code for " + number + ": ([0-9]{6})"));
+        if (r.body != "6") return {};
+        return cookie_named(r, "device");
+    }
+    static std::string cookie_named(const RawReply &r, const std::string &name) {
+        for (const std::string &set : r.set_cookies())
+            if (set.rfind(name + "=", 0) == 0) return set.substr(0, set.find(';'));
+        return {};
+    }
     size_t rings(const std::string &number) {
         std::regex line("voice code for " + number + ": ");
         size_t n = 0;
@@ -84,10 +96,12 @@ protected:
 TEST_F(TwoInstances, TwentyClaimsOfOneLinkOnBothInstancesGrantOnce) {
     ASSERT_GT(a.port(), 0);
     ASSERT_GT(b.port(), 0);
-    ask_voice_code(a, "13900000001");
-    ASSERT_EQ("6", confirm(b, "13900000001", a.wait_for_line("voice code for 13900000001: ([0-9]{6})")).body);
-    auto [cookie, code] = captcha(a);
-    ASSERT_TRUE(contains(submit_login(b, "13900000001", code, cookie).body, "p.php"));  // logged in on the other one
+    std::string device = registered(a, "13900000001");
+    ASSERT_NE("", device);
+    auto [session, code] = captcha(a);
+    RawReply login = submit_login(b, "13900000001", code, session + "; " + device);
+    ASSERT_TRUE(contains(login.body, "p.php"));  // logged in on the other one
+    std::string cookie = cookie_named(login, "sid");
     for (int round = 0; round < rounds; ++round) {
         std::string page = get(instance(round), "/p.php", cookie).body;
         size_t mark = page.find("giving&hash=");
@@ -156,14 +170,33 @@ TEST_F(TwoInstances, TenWrongCodesAtOnceVoidTheVoiceCode) {
 }
 
 TEST_F(TwoInstances, OneCaptchaTriedTenTimesAtOnceLogsInOnce) {
-    ask_voice_code(a, "13900000500");
-    ASSERT_EQ("6", confirm(a, "13900000500", a.wait_for_line("voice code for 13900000500: ([0-9]{6})")).body);
     for (int round = 0; round < rounds; ++round) {
+        // A number per round: the losers' failures count against their
+        // number, and three rounds of them would reach its limit.
+        std::string number = "1390000050" + std::to_string(round);
+        std::string device = registered(a, number);
+        ASSERT_NE("", device);
         auto [cookie, code] = captcha(instance(round));
         std::atomic<int> logged_in{0};
         all_at_once(10, [&](int i) {
-            logged_in += contains(submit_login(instance(i), "13900000500", code, cookie).body, "p.php");
+            logged_in += contains(submit_login(instance(i), number, code, cookie + "; " + device).body, "p.php");
         });
         EXPECT_EQ(1, logged_in.load());
     }
+}
+
+// Failed logins are counted one after the other on both instances: 16 wrong
+// captchas at once from the member's own device, against the number's limit
+// of 10, record exactly 10, and a right one after them is refused as well.
+TEST_F(TwoInstances, SixteenFailedLoginsAtOnceStopAtTheNumbersLimit) {
+    std::string device = registered(a, "13900000600");
+    ASSERT_NE("", device);
+    std::vector<std::string> sessions;
+    for (int i = 0; i < 16; ++i) sessions.push_back(captcha(instance(i)).first);
+    all_at_once(16, [&](int i) {
+        submit_login(instance(i + 1), "13900000600", "99999", sessions[size_t(i)] + "; " + device);
+    });
+    EXPECT_EQ("10", database.text("SELECT COUNT(*) FROM login_failures WHERE number = '13900000600'"));
+    auto [cookie, code] = captcha(a);
+    EXPECT_FALSE(contains(submit_login(b, "13900000600", code, cookie + "; " + device).body, "p.php"));
 }

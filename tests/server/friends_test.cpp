@@ -52,3 +52,28 @@ TEST(ServiceFriends, ReferredMembersAndAddedOnesAreListedAndNobodyElse) {
     EXPECT_TRUE(client_entries(stranger.body).empty());
     EXPECT_TRUE(contains(stranger.body, gbk_not_logged_in));
 }
+
+// The number unbranded clients send as referrer collects nobody: registered
+// as a member, its friend page lists only whom the operator added, and it
+// messages nobody else; the referrer is still recorded as sent.
+TEST(ServiceFriends, TheUnbrandedDefaultReferrerIsCreditedWithNoFriends) {
+    TestService service;
+    ClientSession unbranded = member(service, "13800000000", "13900000009");
+    ClientSession(service).register_number("13900000002", "13800000000");
+    ClientSession(service).register_number("13900000003", "13800000000");
+    EXPECT_EQ("13800000000", service.query_text("SELECT referrer FROM members WHERE number = '13900000002'"));
+    EXPECT_TRUE(client_entries(unbranded.get("/p.php?class=p&action=friend").body).empty());
+    EXPECT_FALSE(contains(unbranded.message(id_of(service, "13900000002"), "13900000002", "hi").body, gbk_success));
+
+    std::ostringstream out, err;
+    EXPECT_EQ(0, tolvar::server::run_admin_command(service.storage(), {"friend", "add", "13800000000", "13900000003"},
+                                                   service.now, out, err));
+    EXPECT_EQ((std::vector<std::string>{id_of(service, "13900000003") + "','13900000003"}),
+              client_entries(unbranded.get("/p.php?class=p&action=friend").body));
+
+    // An operator who wants the old crediting names no number.
+    tolvar::server::Settings settings;
+    settings.uncredited_referrers.clear();
+    service.apply(settings);
+    EXPECT_EQ(2u, client_entries(unbranded.get("/p.php?class=p&action=friend").body).size());
+}

@@ -41,9 +41,9 @@ TEST(ServiceLogin, CaptchaIsA58By28PngBoundToAnHttpOnlySessionCookie) {
     // A session that has a cookie keeps it; a cookie the service does not know
     // is replaced.
     EXPECT_EQ("", client.get("/verifycode.php").header("Set-Cookie"));
-    client.cookie = "sid=0123456789abcdef0123456789abcdef";
+    client.cookies["sid"] = "0123456789abcdef0123456789abcdef";
     EXPECT_NE("", client.get("/verifycode.php").header("Set-Cookie"));
-    EXPECT_NE("sid=0123456789abcdef0123456789abcdef", client.cookie);
+    EXPECT_NE("0123456789abcdef0123456789abcdef", client.cookies["sid"]);
 }
 
 TEST(ServiceLogin, TheSessionsCaptchaCodeLogsInAndTheReplyLeadsToTheMemberPage) {

@@ -46,10 +46,12 @@ TEST(ServiceMinutes, FifteenMinutesOncePerCalendarWeek) {
     EXPECT_EQ("45", client.balance().body);
 
     service.now += 24 * 60 * 60;  // Thursday of the same week
+    client.log_in("13900000001");    // a logged-in session lasts hours, not days
     EXPECT_TRUE(contains(client.claim(client.claim_token()).body, gbk_already_claimed));
     EXPECT_EQ("45", client.balance().body);
 
     service.now += 6 * 24 * 60 * 60;  // Wednesday of the next week
+    client.log_in("13900000001");
     EXPECT_FALSE(contains(client.claim(client.claim_token()).body, gbk_already_claimed));
     EXPECT_EQ("60", client.balance().body);
 }

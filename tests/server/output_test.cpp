@@ -78,7 +78,7 @@ TEST(ServiceOutput, AdminListingsEscapeWhatClientsSent) {
         // What clients could have sent, written as the service writes it.
         tolvar::server::Storage storage(db);
         storage.charge_call(100000, "13700000000", "1.2.3.4\x1b]0;owned\x07", 1, 0);
-        storage.record_message(100000, 100001, "13900000002", std::string_view("\x1b[2J\x07\0\tend", 10), 0);
+        storage.record_message(100000, 100001, "13900000002", std::string_view("\x1b[2J\x07\0\tend", 10), 0, 1, 1);
     }
     std::string calls = run_process({TOLVAR_SERVICE, "--db", db, "calls"}).out;
     std::string messages = run_process({TOLVAR_SERVICE, "--db", db, "messages"}).out;

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <mutex>
 #include <regex>
 #include <string>
@@ -34,6 +35,15 @@ struct RawReply {
     std::string body;
     bool complete = false;
 
+    // The values of every Set-Cookie line, in order.
+    std::vector<std::string> set_cookies() const {
+        std::vector<std::string> values;
+        for (size_t at = 0; (at = head.find("\r\nSet-Cookie: ", at)) != std::string::npos;) {
+            at += 14;
+            values.push_back(head.substr(at, head.find("\r\n", at) - at));
+        }
+        return values;
+    }
     // The value of the first header line of that name (exact case), or empty.
     std::string header(const std::string &name) const {
         size_t at = head.find("\r\n" + name + ": ");
@@ -202,9 +212,13 @@ class ClientSession {
 public:
     explicit ClientSession(TestService &service) : service_(service) {}
 
-    RawReply get(const std::string &path) { return keep_cookie(round_trip(service_.port(), client_request("GET", service_.host(), path, "", cookie))); }
+    RawReply get(const std::string &path) {
+        return keep_cookies(round_trip(service_.port(), client_request("GET", service_.host(), path, "", cookie()),
+                                       source));
+    }
     RawReply post(const std::string &path, const std::string &body) {
-        return keep_cookie(round_trip(service_.port(), client_request("POST", service_.host(), path, body, cookie)));
+        return keep_cookies(round_trip(service_.port(), client_request("POST", service_.host(), path, body, cookie()),
+                                       source));
     }
 
     RawReply ask_voice_code(const std::string &number, const std::string &referrer = "13800000000") {
@@ -247,12 +261,25 @@ public:
                                          "&tel=" + number + "&msg=" + form_value(text));
     }
 
-    std::string cookie;  // "sid=..." as the client would send it
+    // The cookies kept, by name ("sid", "device"), as the client's cookie store keeps them.
+    std::map<std::string, std::string> cookies;
+    // The loopback address the requests come from (127.0.0.1 when empty).
+    std::string source;
+
+    // The Cookie line's value as the client sends it: "sid=...; device=...".
+    std::string cookie() const {
+        std::string line;
+        for (const auto &[name, value] : cookies) line += (line.empty() ? "" : "; ") + name + "=" + value;
+        return line;
+    }
 
 private:
-    RawReply keep_cookie(RawReply reply) {
-        std::string set = reply.header("Set-Cookie");
-        if (!set.empty()) cookie = set.substr(0, set.find(';'));
+    RawReply keep_cookies(RawReply reply) {
+        for (const std::string &set : reply.set_cookies()) {
+            std::string pair = set.substr(0, set.find(';'));
+            size_t eq = pair.find('=');
+            if (eq != std::string::npos) cookies[pair.substr(0, eq)] = pair.substr(eq + 1);
+        }
         return reply;
     }
     TestService &service_;

@@ -75,7 +75,7 @@ TEST(ServiceProgram, AdminCommandsListAndAddOnTheDatabase) {
     {
         tolvar::server::Storage storage(db);
         ASSERT_TRUE(storage.charge_call(100000, "13700000000", "1.2.3.4", 1, 0));
-        storage.record_message(100000, 100001, "13900000002", "\xc4\xe3\xba\xc3\r\nA&B", 0);
+        storage.record_message(100000, 100001, "13900000002", "\xc4\xe3\xba\xc3\r\nA&B", 0, 1, 1);
     }
     EXPECT_TRUE(contains(admin(db, {"calls"}).out, "\t100000\t13900000001\t13700000000\t1.2.3.4\n"));
     EXPECT_TRUE(contains(admin(db, {"messages"}).out, "\t13900000001\t13900000002\t100001\t你好\\r\\nA&B\n"));

@@ -54,7 +54,17 @@ TEST(ServiceSettings, TheFileSetsEveryOptionByItsLongNameAndTheCommandLineWins) 
                "header-lines = 50\n"
                "request-timeout = 4\n"
                "connections-per-network = 0\n"
-               "connection-limit = 300\n");
+               "connection-limit = 300\n"
+               "voice-calls-per-hour = 40\n"
+               "login-failures-per-number = 4\n"
+               "login-failures-per-network = 9\n"
+               "devices-per-member = 2\n"
+               "messages-per-day = 11\n"
+               "anonymous-session-minutes = 3\n"
+               "member-session-hours = 5\n"
+               "sessions-per-network = 70\n"
+               "sweep-interval = 30\n"
+               "uncredited-referrers = 13800000000, 13900000000\n");
     ParsedOptions parsed = parse_options({"--config", file});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const Options &o = *parsed.options;
@@ -70,6 +80,18 @@ TEST(ServiceSettings, TheFileSetsEveryOptionByItsLongNameAndTheCommandLineWins) 
     EXPECT_EQ(4, o.settings.request_timeout);
     EXPECT_EQ(0, o.settings.connections_per_network);
     EXPECT_EQ(300, o.connection_limit);
+    EXPECT_EQ(40, o.settings.voice_calls_per_hour);
+    EXPECT_EQ(4, o.settings.login_failures_per_number);
+    EXPECT_EQ(9, o.settings.login_failures_per_network);
+    EXPECT_EQ(2, o.settings.devices_per_member);
+    EXPECT_EQ(11, o.settings.messages_per_day);
+    EXPECT_EQ(3, o.settings.anonymous_session_minutes);
+    EXPECT_EQ(5, o.settings.member_session_hours);
+    EXPECT_EQ(70, o.settings.sessions_per_network);
+    EXPECT_EQ(30, o.settings.sweep_interval);
+    EXPECT_EQ((std::vector<std::string>{"13800000000", "13900000000"}), o.settings.uncredited_referrers);
+    EXPECT_TRUE(parse_options({"--uncredited-referrers", "none"}).options->settings.uncredited_referrers.empty());
+    EXPECT_FALSE(parse_options({"--uncredited-referrers", "138x"}).options);
 
     // The command line over the file, wherever --config stands in it.
     ParsedOptions over = parse_options({"--listen", "127.0.0.1:1", "--config", file, "--trusted-proxy", "10.9.9.9",
@@ -85,6 +107,14 @@ TEST(ServiceSettings, TheFileSetsEveryOptionByItsLongNameAndTheCommandLineWins) 
     EXPECT_EQ(unsigned(call_shape_mobile | call_shape_domestic), defaults.call_shapes);
     EXPECT_EQ(16 * 1024, defaults.header_bytes);
     EXPECT_EQ(100, defaults.header_lines);
+    EXPECT_EQ(300, defaults.voice_calls_per_hour);
+    EXPECT_EQ(50, defaults.messages_per_day);
+    EXPECT_EQ(std::vector<std::string>{"13800000000"}, defaults.uncredited_referrers);
+    for (const char *option : {"--voice-calls-per-hour", "--login-failures-per-number", "--login-failures-per-network",
+                               "--devices-per-member", "--messages-per-day", "--anonymous-session-minutes",
+                               "--member-session-hours", "--sessions-per-network", "--sweep-interval",
+                               "--uncredited-referrers"})
+        EXPECT_NE(std::string::npos, usage_text().find(option)) << option;
 }
 
 TEST(ServiceSettings, ABadFileIsRefusedNamingItsLine) {

@@ -59,7 +59,7 @@ TEST(ServiceStorage, ADatabaseMadeBeforeSchemaVersionsKeepsItsRowsAndGetsTheCurr
 
     {
         Storage storage(database.address());
-        EXPECT_EQ(1, storage.schema_version());
+        EXPECT_EQ(2, storage.schema_version());
         auto member = storage.member_by_number("13900000001");
         ASSERT_TRUE(member);
         EXPECT_EQ(12, member->minutes);
@@ -77,7 +77,7 @@ TEST(ServiceStorage, ADatabaseMadeBeforeSchemaVersionsKeepsItsRowsAndGetsTheCurr
     EXPECT_EQ("1", database.text("SELECT COUNT(*) FROM schema_version"));
     EXPECT_EQ("3", database.text("SELECT COUNT(*) FROM members"));
     // Opened again: nothing to upgrade, nothing lost.
-    EXPECT_EQ(1, Storage(database.address()).schema_version());
+    EXPECT_EQ(2, Storage(database.address()).schema_version());
     EXPECT_EQ("1", database.text("SELECT COUNT(*) FROM weekly_claims"));
 }
 
@@ -85,7 +85,7 @@ TEST(ServiceStorage, ADatabaseOfANewerSchemaIsRefusedUntouched) {
     TestDatabase database;
     {
         Storage storage(database.address());
-        EXPECT_EQ(1, storage.schema_version());
+        EXPECT_EQ(2, storage.schema_version());
         ASSERT_TRUE(storage.register_member("13900000001", std::nullopt, 30, 0));
     }
     database.run("UPDATE schema_version SET version = 7");
@@ -128,7 +128,7 @@ TEST(ServiceStorage, MemberIdsRunFromTheFirstToTheLastAndThenNoneIsGiven) {
 
     // A right voice code with no id left registers nobody and stays for a later try.
     tolvar::server::VoiceCodeRing ring{"13900000004", "123456", std::nullopt, "127.0.0.1", 0, 600};
-    ASSERT_TRUE(storage.ring_voice_code(ring, {3, 600, 20, 3600}));
+    ASSERT_TRUE(storage.ring_voice_code(ring, {3, 600, 20, 3600, 1000, 3600}));
     EXPECT_FALSE(storage.confirm_voice_code("13900000004", "123456", 1, 5, 30));
     EXPECT_EQ("123456", database.text("SELECT code FROM voice_codes WHERE number = '13900000004'"));
 }
@@ -140,7 +140,7 @@ TEST(ServiceStorage, MessageBytesComeBackExactlyAsTheyWent) {
     ASSERT_TRUE(storage.register_member("13900000002", std::string("13900000001"), 30, 0));
     std::string every_byte;
     for (int i = 0; i < 256; ++i) every_byte += static_cast<char>(255 - i);  // NUL, quotes and backslashes included
-    storage.record_message(100000, 100001, "13900000002", every_byte, 7);
+    storage.record_message(100000, 100001, "13900000002", every_byte, 7, 1, 1);
     std::vector<tolvar::server::MessageListing> listed;
     storage.each_message([&](const tolvar::server::MessageListing &m) { listed.push_back(m); });
     ASSERT_EQ(1u, listed.size());
@@ -213,7 +213,7 @@ TEST(ServiceStorage, WrongVoiceCodesFromTwoProcessesWorthOfConnectionsAreEachCou
     TestDatabase database;
     Storage first(database.address()), second(database.address());
     tolvar::server::VoiceCodeRing ring{"13900000001", "123456", std::nullopt, "127.0.0.1", 0, 600};
-    ASSERT_TRUE(first.ring_voice_code(ring, {3, 600, 20, 3600}));
+    ASSERT_TRUE(first.ring_voice_code(ring, {3, 600, 20, 3600, 1000, 3600}));
     const int threads_each = 8, tries = 10;
     std::atomic<bool> go{false};
     std::vector<std::thread> threads;
@@ -248,7 +248,7 @@ TEST(ServiceStorage, RingsForOneNumberFromTwoProcessesWorthOfConnectionsStopAtTh
                     while (arrived < (n + 1) * 2 * threads_each) std::this_thread::yield();
                     std::string number = std::to_string(13900000000LL + n);
                     tolvar::server::VoiceCodeRing ring{number, "123456", std::nullopt, "127.0.0.1", 0, 600};
-                    storage->ring_voice_code(ring, {3, 600, 1000, 3600});
+                    storage->ring_voice_code(ring, {3, 600, 1000, 3600, 1000, 3600});
                 }
             });
     for (auto &t : threads) t.join();

@@ -4,7 +4,9 @@
 // mouse and keyboard. A member registers with the voice code the service logs,
 // logs in with the logged captcha code and makes a special edition; a friend
 // registers from that edition; the member lists the friend, messages and
-// calls them, reads the minutes and claims the week's allowance. The service's
+// calls them, reads the minutes and claims the week's allowance. A computer
+// whose cookie store is emptied (as a new one's is) cannot log in with the
+// member's number until it registers the number again. The service's
 // database then holds exactly those records, as its admin commands list them.
 #include <gtest/gtest.h>
 
@@ -142,13 +144,24 @@ protected:
         EXPECT_EQ("登录成功！！", text_of(w, "标签1"));
         EXPECT_EQ("用户号码：" + number, text_of(w, "标签5"));
     }
+
+    // Page ②: one login with the number and the right captcha code, whatever comes of it.
+    void try_log_in(QWidget *w, const std::string &number) {
+        click_into(w, "编辑框2");
+        type(w, "编辑框2", number.c_str());
+        click_into(w, "编辑框1");
+        std::string code = service.wait_for_line("captcha code: ([0-9]{4})");
+        ASSERT_EQ(4u, code.size()) << service.log();
+        type(w, "编辑框1", code.c_str());
+        press(w, "按钮1");
+    }
 };
 
 TEST_F(RealService, MembersRegisterLogInMessageCallAndClaimAndTheDatabaseHoldsExactlyThat) {
     std::vector<std::string> first_run_boxes, second_run_boxes;
     std::string first_title, edition_title, counter, friend_number, minutes_before_claim, minutes_after_claim,
         friend_count;
-    std::vector<std::string> friends;
+    std::vector<std::string> friends, third_run_boxes, third_run_friends;
 
     // The first run, an unbranded copy: the member registers, logs in and
     // makes the folder an edition of their own.
@@ -201,7 +214,26 @@ TEST_F(RealService, MembersRegisterLogInMessageCallAndClaimAndTheDatabaseHoldsEx
         press(w, "按钮2");
         minutes_after_claim = text_of(w, "标签6");
         second_run_boxes = boxes.texts;
+        // The cookie store emptied, as a new computer's is.
         forget_cookie("sid");
+        forget_cookie("device");
+    });
+
+    // The third run, on that empty cookie store: the number and the right
+    // captcha are refused until the number is registered again there; the
+    // member, minutes and friends stay.
+    run([&](QWidget *w) {
+        MessageBoxes boxes;
+        try_log_in(w, kMember);
+        EXPECT_NE("登录成功！！", text_of(w, "标签1"));
+        register_number(w, kMember);
+        log_in(w, kMember);
+        show_page(w, 2);
+        press(w, "按钮18");
+        third_run_friends = items(w);
+        third_run_boxes = boxes.texts;
+        forget_cookie("sid");
+        forget_cookie("device");
     });
 
     EXPECT_EQ("Tolvar V 1.5版 每周领取15分钟  无限发短信 ★限★：接听免费的用户使用！！！", first_title);
@@ -214,6 +246,10 @@ TEST_F(RealService, MembersRegisterLogInMessageCallAndClaimAndTheDatabaseHoldsEx
                                         "呼叫成功！！正在处理！！请耐心等待5~60秒！", "对不起！这周已经领取了！！！"}),
               second_run_boxes);
     EXPECT_EQ((std::vector<std::string>{kFriend + "/100001"}), friends);
+    EXPECT_EQ((std::vector<std::string>{"登录失败！请确认注册了！或者验证码输入正确！！", kWaitForTheCall,
+                                        "注册成功！！！"}),
+              third_run_boxes);
+    EXPECT_EQ(friends, third_run_friends);
     EXPECT_EQ("一共有1位好友", friend_count);
     EXPECT_EQ("还可以输入45个字符！！！", counter);
     EXPECT_EQ(kFriend, friend_number);
