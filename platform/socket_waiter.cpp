@@ -80,6 +80,14 @@ SocketWaiter::SocketWaiter(CURLM *multi) : multi_(multi) {
 
 SocketWaiter::~SocketWaiter() = default;
 
+void SocketWaiter::forget_qt_side() {
+    watching_ = false;
+    notifiers_.clear();
+    retired_.clear();
+    timer_.reset();
+    timer_due_.reset();
+}
+
 int SocketWaiter::on_socket(CURL *, curl_socket_t fd, int what, void *self, void *) {
     auto *w = static_cast<SocketWaiter *>(self);
     try {

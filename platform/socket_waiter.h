@@ -46,6 +46,13 @@ public:
     // libcurl's timer fires at once: the transfer just added starts.
     void start() { timer_due_ = Clock::now(); }
 
+    // True when no wait runs and libcurl watches no socket: the multi handle
+    // holds no transfer and no connection.
+    bool idle() const { return wanted_.empty() && !loop_ && !done_; }
+    // Drops the socket notifiers and the timer (an idle waiter's, made again
+    // by its next wait in an event loop) and the time libcurl last asked for.
+    void forget_qt_side();
+
     // True once a wait found the application ending its event loops, for as
     // long as it still does: no new exchange starts then.
     static bool quitting();
