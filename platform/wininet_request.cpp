@@ -113,8 +113,7 @@ Request::~Request() {
 void Request::stop() {
     if (attached_) curl_multi_remove_handle(driver_->multi(), easy_);
     attached_ = false;
-    if (easy_) curl_easy_cleanup(easy_);
-    easy_ = nullptr;
+    easy_ = nullptr;  // the driver keeps it for the next transfer
     curl_slist_free_all(header_list_);
     header_list_ = nullptr;
 }
@@ -166,7 +165,7 @@ DWORD Request::start(const Hop &hop) {
     result_ = CURLE_COULDNT_RESOLVE_HOST;
     if (!resolvable(hop.host)) return ERROR_INTERNET_NAME_NOT_RESOLVED;
     result_ = CURLE_OUT_OF_MEMORY;
-    easy_ = curl_easy_init();
+    easy_ = driver_->fresh_easy();
     if (!easy_) return ERROR_NOT_ENOUGH_MEMORY;
     set_connection_options(hop);
     set_method_and_body(hop);
@@ -202,10 +201,10 @@ void Request::set_connection_options(const Hop &hop) {
     Timeouts t = timeouts();
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, t.connect_ms);
     receive_limit_ = std::chrono::milliseconds(t.receive_ms);
-    if (!(flags_ & INTERNET_FLAG_NO_COOKIES)) {
-        curl_easy_setopt(easy_, CURLOPT_SHARE, cookie_share());
-        curl_easy_setopt(easy_, CURLOPT_COOKIEFILE, "");
-    }
+    // The handle may have served another request: a request without cookies leaves the store.
+    bool cookies = !(flags_ & INTERNET_FLAG_NO_COOKIES);
+    curl_easy_setopt(easy_, CURLOPT_SHARE, cookies ? cookie_share() : nullptr);
+    if (cookies) curl_easy_setopt(easy_, CURLOPT_COOKIEFILE, "");
     curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Request::on_header);
     curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Request::on_body);
@@ -361,20 +360,21 @@ size_t Request::on_header(char *data, size_t size, size_t count, void *self) {
 
 size_t Request::header_line(std::string_view data) {
     heard(data.size());
-    std::string line(data);
-    if (line.rfind("HTTP/", 0) == 0) {
+    std::string_view line = data;
+    if (line.substr(0, 5) == "HTTP/") {
         // A new reply: an interim one's block is replaced.
         raw_headers_.clear();
         headers_done_ = false;
         size_t space = line.find(' ');
-        status_ = space == std::string::npos ? 0 : std::atoi(line.c_str() + space + 1);
+        status_ = space == std::string::npos ? 0 : std::atoi(std::string(line.substr(space + 1)).c_str());
     }
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    raw_headers_ += line + "\r\n";
-    if (platform::ascii_lower(line.substr(0, 11)) == "set-cookie:") cookies_changed();
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    raw_headers_.append(line).append("\r\n");
+    if (platform::ascii_iequal(line.substr(0, 11), "set-cookie:")) cookies_changed();
     if (!line.empty()) return data.size();
     if (status_ >= 100 && status_ < 200) return data.size();  // an interim reply: the final one follows
-    if (!(flags_ & INTERNET_FLAG_NO_AUTO_REDIRECT) &&
+    // Only a redirect's status has its Location looked at.
+    if (!(flags_ & INTERNET_FLAG_NO_AUTO_REDIRECT) && status_ >= 300 && status_ < 400 &&
         redirect_of(hop_, status_, header_value(raw_headers_, "location")).kind != Redirect::Kind::none) {
         // Its body is not wanted: the transfer ends here and the next request follows.
         location_ = header_value(raw_headers_, "location");
