@@ -190,16 +190,19 @@ bool measure_exchanges() {
 void profile(const std::string &which, int count) {
     bool plain = which.rfind("plain-", 0) == 0;
     std::string size = plain ? which.substr(6) : which;
-    for (const ExchangeCase &c : kCases) {
-        if (size != c.path + 1) continue;
-        auto exchange = plain ? checked(through_plain_curl, c.path, c.size) : checked(through_web_access, c.path, c.size);
-        exchange();  // the first one warms up
-        CALLGRIND_TOGGLE_COLLECT;
-        for (int i = 0; i < count; ++i) exchange();
-        CALLGRIND_TOGGLE_COLLECT;
+    std::function<void()> exchange;
+    if (size == "cookie" && !plain) exchange = checked(through_web_access, "/cookie", 1024);
+    for (const ExchangeCase &c : kCases)
+        if (size == c.path + 1)
+            exchange = plain ? checked(through_plain_curl, c.path, c.size) : checked(through_web_access, c.path, c.size);
+    if (!exchange) {
+        std::fprintf(stderr, "no case %s (1kib, 1mib, 16mib, cookie, plain-1kib, ...)\n", which.c_str());
         return;
     }
-    std::fprintf(stderr, "no case %s (1kib, 1mib, 16mib, plain-1kib, ...)\n", which.c_str());
+    exchange();  // the first one warms up
+    CALLGRIND_TOGGLE_COLLECT;
+    for (int i = 0; i < count; ++i) exchange();
+    CALLGRIND_TOGGLE_COLLECT;
 }
 
 // Questions asked from another thread over a socket, answered by the GUI
@@ -368,7 +371,7 @@ int main(int argc, char **argv) {
         else {
             std::fprintf(stderr,
                          "usage: %s [--rounds=N] [--only=exchanges|waiting|memory]\n"
-                         "       %s --profile=1kib|1mib|16mib|plain-1kib|plain-1mib|plain-16mib [--count=N]\n",
+                         "       %s --profile=1kib|1mib|16mib|cookie|plain-1kib|plain-1mib|plain-16mib [--count=N]\n",
                          argv[0], argv[0]);
             return 2;
         }

@@ -32,7 +32,6 @@ void give_back(std::unique_ptr<RequestDriver> driver) {
     if (!driver) return;
     auto &drivers = kept();
     if (drivers.size() >= kKept || !driver->waiter().idle()) return;  // ended here
-    driver->waiter().forget_qt_side();
     drivers.push_back(std::move(driver));
 }
 

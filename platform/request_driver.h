@@ -2,8 +2,9 @@
 // SocketWaiter that drives it. Making and ending a multi handle costs more
 // than a small exchange itself (its hash tables are set up and walked), so
 // a thread keeps a few that ended requests left for its next ones. A kept
-// one holds no transfer, no connection and no Qt object, only an easy handle
-// (set up again for each transfer) and the memory of its last body buffer.
+// one holds no transfer and no connection, only an easy handle (set up again
+// for each transfer), the memory of its last body buffer, and its waiter's
+// disabled notifiers and stopped timer.
 #pragma once
 
 #include <curl/curl.h>
