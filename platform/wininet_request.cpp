@@ -232,18 +232,21 @@ void Request::set_method_and_body(const Hop &hop) {
 void Request::set_header_lines(const Hop &hop) {
     bool accept = false, content_type = false;
     size_t at = 0;
-    const std::string &headers = hop.headers;
+    std::string_view headers = hop.headers;
+    std::string line;
     while (at < headers.size()) {
         size_t end = headers.find('\n', at);
-        std::string line = headers.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        std::string_view text = headers.substr(at, end == std::string::npos ? std::string::npos : end - at);
         at = end == std::string::npos ? headers.size() : end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        size_t colon = line.find(':');
+        if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+        size_t colon = text.find(':');
         if (colon == std::string::npos || colon == 0) continue;
-        std::string name = platform::ascii_lower(line.substr(0, colon));
-        accept |= name == "accept";
-        content_type |= name == "content-type";
-        if (line.find_first_not_of(' ', colon + 1) == std::string::npos) line = line.substr(0, colon) + ";";
+        std::string_view name = text.substr(0, colon);
+        accept |= platform::ascii_iequal(name, "accept");
+        content_type |= platform::ascii_iequal(name, "content-type");
+        // A field without a value is sent as "Name;", as libcurl writes an empty one.
+        if (text.find_first_not_of(' ', colon + 1) == std::string::npos) line.assign(name).append(";");
+        else line.assign(text);
         header_list_ = curl_slist_append(header_list_, line.c_str());
     }
     if (!accept) header_list_ = curl_slist_append(header_list_, "Accept:");
