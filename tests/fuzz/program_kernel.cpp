@@ -70,7 +70,7 @@ tolvar_arg text_value(const std::string &text) {
     return tolvar_pointer_arg(block, TOLVAR_TYPE_TEXT);
 }
 tolvar_arg bytes_value(const std::string &bytes) {
-    return tolvar_pointer_arg(runtime::new_bytes(bytes.data(), static_cast<uint32_t>(bytes.size())),
+    return tolvar_pointer_arg(runtime::new_bytes(bytes.data(), static_cast<uint32_t>(bytes.size())).release(),
                               TOLVAR_TYPE_BYTES);
 }
 tolvar_arg int_value(int64_t v) { return {static_cast<uint32_t>(v), static_cast<uint32_t>(v >> 32), TOLVAR_TYPE_INT}; }
