@@ -2,9 +2,10 @@
 // SocketWaiter that drives it. Making and ending a multi handle costs more
 // than a small exchange itself (its hash tables are set up and walked), so
 // a thread keeps a few that ended requests left for its next ones. A kept
-// one holds no transfer and no connection, only an easy handle (set up again
-// for each transfer), the memory of its last body buffer, and its waiter's
-// disabled notifiers and stopped timer.
+// one holds no transfer and no connection, only the memory of its last body
+// buffer and its waiter's disabled notifiers and stopped timer. (Easy handles
+// are not kept: curl_easy_reset in libcurl 7.88 loses, unfreed, the list a
+// CURLOPT_COOKIEFILE left, a leak per reset.)
 #pragma once
 
 #include <curl/curl.h>
@@ -20,24 +21,12 @@ class RequestDriver {
 public:
     explicit RequestDriver(CURLM *multi) : multi_(multi), waiter_(std::make_unique<SocketWaiter>(multi)) {}
     // The multi handle is cleaned up while the waiter, which its callbacks reach, still exists.
-    ~RequestDriver() {
-        easy_.reset();
-        curl_multi_cleanup(multi_);
-    }
+    ~RequestDriver() { curl_multi_cleanup(multi_); }
     RequestDriver(const RequestDriver &) = delete;
     RequestDriver &operator=(const RequestDriver &) = delete;
 
     CURLM *multi() const { return multi_; }
     SocketWaiter &waiter() const { return *waiter_; }
-
-    // The driver's easy handle, every option back at its default (made on
-    // first use), for a transfer of the request that holds the driver; null
-    // when none can be made. It must not be in the multi handle then.
-    CURL *fresh_easy() {
-        if (easy_) curl_easy_reset(easy_.get());
-        else easy_.reset(curl_easy_init());
-        return easy_.get();
-    }
 
     // The body buffer the driver's last request left, empty, its memory
     // still there (fresh memory for every reply would be faulted in anew).
@@ -49,12 +38,7 @@ public:
     }
 
 private:
-    struct EasyCleanup {
-        void operator()(CURL *easy) const { curl_easy_cleanup(easy); }
-    };
-
     CURLM *multi_;
-    std::unique_ptr<CURL, EasyCleanup> easy_;
     std::unique_ptr<SocketWaiter> waiter_;
     std::string buffer_;
 };

@@ -113,7 +113,8 @@ Request::~Request() {
 void Request::stop() {
     if (attached_) curl_multi_remove_handle(driver_->multi(), easy_);
     attached_ = false;
-    easy_ = nullptr;  // the driver keeps it for the next transfer
+    if (easy_) curl_easy_cleanup(easy_);
+    easy_ = nullptr;
     curl_slist_free_all(header_list_);
     header_list_ = nullptr;
 }
@@ -165,7 +166,7 @@ DWORD Request::start(const Hop &hop) {
     result_ = CURLE_COULDNT_RESOLVE_HOST;
     if (!resolvable(hop.host)) return ERROR_INTERNET_NAME_NOT_RESOLVED;
     result_ = CURLE_OUT_OF_MEMORY;
-    easy_ = driver_->fresh_easy();
+    easy_ = curl_easy_init();
     if (!easy_) return ERROR_NOT_ENOUGH_MEMORY;
     set_connection_options(hop);
     set_method_and_body(hop);
@@ -201,10 +202,10 @@ void Request::set_connection_options(const Hop &hop) {
     Timeouts t = timeouts();
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, t.connect_ms);
     receive_limit_ = std::chrono::milliseconds(t.receive_ms);
-    // The handle may have served another request: a request without cookies leaves the store.
-    bool cookies = !(flags_ & INTERNET_FLAG_NO_COOKIES);
-    curl_easy_setopt(easy_, CURLOPT_SHARE, cookies ? cookie_share() : nullptr);
-    if (cookies) curl_easy_setopt(easy_, CURLOPT_COOKIEFILE, "");
+    if (!(flags_ & INTERNET_FLAG_NO_COOKIES)) {
+        curl_easy_setopt(easy_, CURLOPT_SHARE, cookie_share());
+        curl_easy_setopt(easy_, CURLOPT_COOKIEFILE, "");
+    }
     curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Request::on_header);
     curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Request::on_body);

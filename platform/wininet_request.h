@@ -101,7 +101,7 @@ private:
     const uint32_t flags_;
 
     std::unique_ptr<RequestDriver> driver_;  // the multi handle and its waiter, from the send on
-    CURL *easy_ = nullptr;  // the driver's, while this request's transfer uses it
+    CURL *easy_ = nullptr;
     curl_slist *header_list_ = nullptr;
     bool attached_ = false;  // the easy handle is in the multi handle
     bool sent_ = false;

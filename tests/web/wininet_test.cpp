@@ -360,7 +360,7 @@ TEST_F(WinInet, ACookiePathThatIsNoPathTakesTheAddresssDirectoryAndIsKept) {
     EXPECT_EQ("", cookie_line(server.requests()[1]));
 }
 
-// The stand-in keeps its libcurl handles from one request to the next; what
+// The stand-in keeps its libcurl multi handles from one request to the next; what
 // a request does stays its own: a connection of its own even to a server
 // that keeps connections open, and no cookie at all when it asks for none,
 // whatever the request before it sent.
