@@ -1,8 +1,10 @@
 // Loopback exchanges through the web access routine (program -> kernel ->
 // wininet stand-in -> libcurl) against the same exchanges through plain
-// libcurl in this process, for bodies of 1 KiB, 1 MiB and 16 MiB; and an
-// exchange whose reply sets a session cookie against the same one without.
-// Each pair ends with the ratio of their median CPU times and its bound.
+// libcurl, for bodies of 1 KiB, 1 MiB and 16 MiB; and an exchange whose reply
+// sets a session cookie against the same one without. The server runs in a
+// child process, so the CPU time of this process (user and system, every
+// thread) is the client's; case and floor are measured in interleaved pairs
+// and each line gives the median ratio, its quartiles and its range.
 // Then the waiting itself, each figure beside its floor from the same run:
 // how long a question from outside (an accessibility client asks over a
 // socket) waits for its answer while an exchange waits on a silent server,
@@ -10,12 +12,19 @@
 // wait (TOLVAR_SILENT_SECONDS, 30 by default) against an idle window's; and
 // the peak of resident memory during hostile replies (a 64 MiB body, 10,000
 // Set-Cookie lines, a 1 MB cookie) against a legitimate 4 MiB reply's.
-//   build/bin/web_access_bench [--benchmark_filter=...]
+//   build/bin/web_access_bench [--rounds=N] [--only=exchanges|waiting|memory]
+// Where the instructions of one case go, repeatable on a loaded machine:
+//   valgrind --tool=callgrind --collect-atstart=no build/bin/web_access_bench --profile=1kib --count=200
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
+#include <fcntl.h>
 #include <malloc.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
+#include <valgrind/callgrind.h>
 
 #include <QEventLoop>
 #include <QSocketNotifier>
@@ -25,7 +34,8 @@
 #include <functional>
 #include <thread>
 
-#include "bench/ratio_report.h"
+#include "abi/win32.h"
+#include "bench/paired_ratio.h"
 #include "tests/support/kernel_harness.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/process.h"
@@ -36,31 +46,66 @@ using namespace tolvar::test;
 
 namespace {
 
-constexpr int kRepetitions = 9;
-
-LoopbackServer &server() {
+// The replies the exchanges fetch, from a server in a child process of its
+// own: the CPU time of this process is then the client's alone.
+void serve_replies(const HttpRequest &r, ServerConnection &c) {
     static std::atomic<int> session{0};
     static const std::string kib(1024, 'k'), mib(1u << 20, 'm'), mib16(16u << 20, 'b');
-    static LoopbackServer s([](const HttpRequest &r, ServerConnection &c) {
-        std::string line = r.request_line();
-        if (line.find("/16mib") != std::string::npos) c.reply(mib16);
-        else if (line.find("/1mib") != std::string::npos) c.reply(mib);
-        else if (line.find("/cookie") != std::string::npos)
-            c.reply(kib, "Set-Cookie: session=" + std::to_string(++session) + "; path=/\r\n");
-        else c.reply(kib);
-    });
-    return s;
+    std::string line = r.request_line();
+    if (line.find("/16mib") != std::string::npos) c.reply(mib16);
+    else if (line.find("/1mib") != std::string::npos) c.reply(mib);
+    else if (line.find("/cookie") != std::string::npos)
+        c.reply(kib, "Set-Cookie: session=" + std::to_string(++session) + "; path=/\r\n");
+    else c.reply(kib);
 }
 
-void through_web_access(benchmark::State &state, const char *path) {
-    size_t bytes = 0;
-    for (auto _ : state) {
-        std::string address = server().host() + path;
-        web::Bytes body = web::网页_访问(address);
-        bytes += body.size();
-        benchmark::DoNotOptimize(body.data());
+// The server's process: started before this process has threads, ended
+// (and waited for) with the object; it also ends should this process die.
+class ServerProcess {
+public:
+    ServerProcess() {
+        int port_pipe[2], life_pipe[2];
+        if (pipe2(port_pipe, O_CLOEXEC) != 0 || pipe2(life_pipe, O_CLOEXEC) != 0) std::abort();
+        pid_ = fork();
+        if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            close(port_pipe[0]);
+            close(life_pipe[1]);
+            {
+                LoopbackServer s(serve_replies);
+                uint16_t port = s.port();
+                (void)!write(port_pipe[1], &port, sizeof port);
+                char c;
+                while (read(life_pipe[0], &c, 1) > 0) {
+                }
+            }
+            _exit(0);
+        }
+        close(port_pipe[1]);
+        close(life_pipe[0]);
+        life_ = life_pipe[1];
+        uint16_t port = 0;
+        if (read(port_pipe[0], &port, sizeof port) != sizeof port) std::abort();
+        close(port_pipe[0]);
+        host_ = "127.0.0.1:" + std::to_string(port);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(bytes));
+    ~ServerProcess() {
+        close(life_);
+        waitpid(pid_, nullptr, 0);
+    }
+    const std::string &host() const { return host_; }
+
+private:
+    pid_t pid_ = -1;
+    int life_ = -1;
+    std::string host_;
+};
+
+ServerProcess *g_server = nullptr;
+
+web::Bytes through_web_access(const char *path) {
+    std::string address = g_server->host() + path;
+    return web::网页_访问(address);
 }
 
 size_t collect(char *data, size_t size, size_t count, void *out) {
@@ -68,31 +113,97 @@ size_t collect(char *data, size_t size, size_t count, void *out) {
     return size * count;
 }
 
-void through_plain_curl(benchmark::State &state, const char *path) {
-    size_t bytes = 0;
-    std::string url = "http://" + server().host() + path;
-    for (auto _ : state) {
-        std::string body;
-        CURL *easy = curl_easy_init();
-        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collect);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
-        curl_easy_perform(easy);
-        curl_easy_cleanup(easy);
-        bytes += body.size();
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(bytes));
+// What a plain libcurl program does for the same result: the same request on
+// the wire (the routine's user agent and header lines), a handle and a
+// connection of its own, the body in a fresh buffer.
+std::string through_plain_curl(const char *path) {
+    std::string address = g_server->host() + path;
+    std::string url = "http://" + address;
+    std::string referer = "Referer: " + url;
+    std::string body;
+    CURL *easy = curl_easy_init();
+    curl_slist *lines = curl_slist_append(nullptr,
+                                          "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, "
+                                          "application/x-shockwave-flash, application/vnd.ms-excel, "
+                                          "application/vnd.ms-powerpoint, application/msword, */*");
+    lines = curl_slist_append(lines, referer.c_str());
+    lines = curl_slist_append(lines, "Accept-Language: zh-cn");
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, TOLVAR_USER_AGENT);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, lines);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
+    curl_easy_perform(easy);
+    curl_easy_cleanup(easy);
+    curl_slist_free_all(lines);
+    return body;
 }
 
-// The exchange without a cookie runs first: the store is empty for it.
-BENCHMARK_CAPTURE(through_web_access, no_cookie, "/plain")->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions);
-BENCHMARK_CAPTURE(through_web_access, session_cookie, "/cookie")->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions);
-BENCHMARK_CAPTURE(through_web_access, body_1kib, "/1kib")->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions);
-BENCHMARK_CAPTURE(through_plain_curl, body_1kib, "/1kib")->Unit(benchmark::kMicrosecond)->Repetitions(kRepetitions);
-BENCHMARK_CAPTURE(through_web_access, body_1mib, "/1mib")->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
-BENCHMARK_CAPTURE(through_plain_curl, body_1mib, "/1mib")->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
-BENCHMARK_CAPTURE(through_web_access, body_16mib, "/16mib")->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
-BENCHMARK_CAPTURE(through_plain_curl, body_16mib, "/16mib")->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
+struct ExchangeCase {
+    const char *name;
+    const char *path;
+    size_t size;  // the body each exchange must bring
+    int calls;    // exchanges per block
+};
+
+const ExchangeCase kCases[] = {
+    {"1 KiB", "/1kib", 1024, 40},
+    {"1 MiB", "/1mib", 1u << 20, 8},
+    {"16 MiB", "/16mib", 16u << 20, 2},
+};
+
+int g_rounds = 15;
+
+// Runs `exchange` and stops the run when its body is not the one expected:
+// a figure of failed exchanges would be worthless.
+template <class Exchange>
+std::function<void()> checked(Exchange exchange, const char *path, size_t size) {
+    return [exchange, path, size] {
+        auto body = exchange(path);
+        benchmark::DoNotOptimize(body.data());
+        if (body.size() != size) {
+            std::fprintf(stderr, "%s brought %zu bytes, not %zu\n", path, body.size(), size);
+            std::abort();
+        }
+    };
+}
+
+bool measure_exchanges() {
+    bool within = true;
+    bench::print_pair_heading();
+    // The exchange without a cookie runs first: the store is empty for it.
+    within &= bench::print_pair("session cookie / none (web access)",
+                                bench::measure_pair(checked(through_web_access, "/cookie", 1024),
+                                                    checked(through_web_access, "/plain", 1024), g_rounds, 40),
+                                1.1);
+    for (const ExchangeCase &c : kCases)
+        within &= bench::print_pair(std::string(c.name) + ": web access / plain libcurl",
+                                    bench::measure_pair(checked(through_web_access, c.path, c.size),
+                                                        checked(through_plain_curl, c.path, c.size), g_rounds,
+                                                        c.calls),
+                                    1.1);
+    return within;
+}
+
+// Under callgrind (--collect-atstart=no): the instructions of `count`
+// exchanges of one case alone, the web access routine's or plain libcurl's.
+void profile(const std::string &which, int count) {
+    bool plain = which.rfind("plain-", 0) == 0;
+    std::string size = plain ? which.substr(6) : which;
+    std::function<void()> exchange;
+    if (size == "cookie" && !plain) exchange = checked(through_web_access, "/cookie", 1024);
+    for (const ExchangeCase &c : kCases)
+        if (size == c.path + 1)
+            exchange = plain ? checked(through_plain_curl, c.path, c.size) : checked(through_web_access, c.path, c.size);
+    if (!exchange) {
+        std::fprintf(stderr, "no case %s (1kib, 1mib, 16mib, cookie, plain-1kib, ...)\n", which.c_str());
+        return;
+    }
+    exchange();  // the first one warms up
+    CALLGRIND_TOGGLE_COLLECT;
+    for (int i = 0; i < count; ++i) exchange();
+    CALLGRIND_TOGGLE_COLLECT;
+}
 
 // Questions asked from another thread over a socket, answered by the GUI
 // thread from its event loop (as an accessibility client's are, over D-Bus):
@@ -239,25 +350,42 @@ void measure_memory() {
 }  // namespace
 
 int main(int argc, char **argv) {
+    // Before any thread: the server's process is a fork of this one.
+    ServerProcess server;
+    g_server = &server;
+    // Blocks beyond 128 KiB are fresh mappings, freed when done, whatever ran
+    // before: each exchange's body lands in fresh memory, the routine's and
+    // plain libcurl's alike, instead of in warm heap memory on some runs only.
+    mallopt(M_MMAP_THRESHOLD, 128 << 10);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ScratchDir data;
     setenv("XDG_DATA_HOME", data.path().c_str(), 1);
-    std::vector<char *> arguments;
-    bench::initialize(argc, argv, arguments);
-    server();
-    bench::RatioReporter reporter;
-    // The benchmarks run inside the program, with the kernel and its window up.
+    std::string only, profiled;
+    int count = 100;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a.rfind("--rounds=", 0) == 0) g_rounds = std::max(1, std::atoi(a.c_str() + 9));
+        else if (a.rfind("--only=", 0) == 0) only = a.substr(7);
+        else if (a.rfind("--profile=", 0) == 0) profiled = a.substr(10);
+        else if (a.rfind("--count=", 0) == 0) count = std::max(1, std::atoi(a.c_str() + 8));
+        else {
+            std::fprintf(stderr,
+                         "usage: %s [--rounds=N] [--only=exchanges|waiting|memory]\n"
+                         "       %s --profile=1kib|1mib|16mib|cookie|plain-1kib|plain-1mib|plain-16mib [--count=N]\n",
+                         argv[0], argv[0]);
+            return 2;
+        }
+    }
+    bool within = true;
+    // The figures are taken inside the program, with the kernel and its window up.
     in_program([&] {
-        benchmark::RunSpecifiedBenchmarks(&reporter);
-        measure_waiting();
-        measure_memory();
+        if (!profiled.empty()) {
+            profile(profiled, count);
+            return;
+        }
+        if (only.empty() || only == "exchanges") within = measure_exchanges();
+        if (only.empty() || only == "waiting") measure_waiting();
+        if (only.empty() || only == "memory") measure_memory();
     });
-    bool within = reporter.print_ratios({
-        {"through_web_access/body_1kib", "through_plain_curl/body_1kib", 1.1},
-        {"through_web_access/body_1mib", "through_plain_curl/body_1mib", 1.1},
-        {"through_web_access/body_16mib", "through_plain_curl/body_16mib", 1.1},
-        {"through_web_access/session_cookie", "through_web_access/no_cookie", 1.1},
-    });
-    benchmark::Shutdown();
     return within ? 0 : 1;
 }

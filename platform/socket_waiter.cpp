@@ -22,6 +22,8 @@ constexpr int kWoken = 0x57494E;
 // header lines, each piece costly to libcurl) must not hold the window.
 constexpr int kQuickRounds = 64;
 constexpr auto kQuickTime = std::chrono::milliseconds(2);
+// Disabled notifiers kept for the sockets to come (a request has one at a time).
+constexpr size_t kSpareNotifiers = 2;
 
 bool g_quitting = false;
 
@@ -52,12 +54,18 @@ int curl_events(short revents) {
 
 }  // namespace
 
-// A socket's notifiers, each made the first time libcurl waits for its kind of event.
+// A socket's notifiers, each made the first time libcurl waits for its kind
+// of event. A socket's end leaves them disabled for the waiter's next socket.
 struct SocketWaiter::Notifiers {
     std::unique_ptr<QSocketNotifier> read, write;
     void enable(int wanted) {
         if (read) read->setEnabled(wanted & CURL_POLL_IN);
         if (write) write->setEnabled(wanted & CURL_POLL_OUT);
+    }
+    // Disabled ones move to another socket.
+    void move_to(curl_socket_t fd) {
+        if (read) read->setSocket(fd);
+        if (write) write->setSocket(fd);
     }
 };
 
@@ -80,6 +88,14 @@ SocketWaiter::SocketWaiter(CURLM *multi) : multi_(multi) {
 
 SocketWaiter::~SocketWaiter() = default;
 
+void SocketWaiter::forget_qt_side() {
+    watching_ = false;
+    notifiers_.clear();
+    spare_.clear();
+    retired_.clear();
+    timer_.reset();
+}
+
 int SocketWaiter::on_socket(CURL *, curl_socket_t fd, int what, void *self, void *) {
     auto *w = static_cast<SocketWaiter *>(self);
     try {
@@ -87,7 +103,9 @@ int SocketWaiter::on_socket(CURL *, curl_socket_t fd, int what, void *self, void
             w->wanted_.erase(fd);
             if (auto it = w->notifiers_.find(fd); it != w->notifiers_.end()) {
                 it->second->enable(0);
-                w->retired_.push_back(std::move(it->second));
+                // Possibly inside its own signal: kept for the next socket, or deleted later.
+                if (w->spare_.size() < kSpareNotifiers) w->spare_.push_back(std::move(it->second));
+                else w->retired_.push_back(std::move(it->second));
                 w->notifiers_.erase(it);
             }
         } else {
@@ -170,6 +188,11 @@ SocketWaiter::Outcome SocketWaiter::wait_until(const std::function<bool()> &done
 }
 
 SocketWaiter::Outcome SocketWaiter::wait_in_event_loop(Clock::time_point until) {
+    // Notifiers and a timer kept from an application that has ended are not used again.
+    if (made_under_ != QCoreApplication::instance()) {
+        forget_qt_side();
+        made_under_ = QCoreApplication::instance();
+    }
     QEventLoop loop;
     QEventLoop *outer = loop_;
     loop_ = &loop;
@@ -203,18 +226,24 @@ void SocketWaiter::watch(bool on) {
     }
     for (const auto &[fd, wanted] : wanted_) {
         std::unique_ptr<Notifiers> &n = notifiers_[fd];
+        if (!n && !spare_.empty()) {
+            n = std::move(spare_.back());
+            spare_.pop_back();
+            n->move_to(fd);
+        }
         if (!n) n = std::make_unique<Notifiers>();
-        curl_socket_t socket = fd;
         if ((wanted & CURL_POLL_IN) && !n->read) {
             n->read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-            QObject::connect(n->read.get(), &QSocketNotifier::activated, [this, socket] {
-                work(socket, CURL_CSELECT_IN);
+            QSocketNotifier *read = n->read.get();
+            QObject::connect(read, &QSocketNotifier::activated, [this, read] {
+                work(static_cast<curl_socket_t>(read->socket()), CURL_CSELECT_IN);
             });
         }
         if ((wanted & CURL_POLL_OUT) && !n->write) {
             n->write = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
-            QObject::connect(n->write.get(), &QSocketNotifier::activated, [this, socket] {
-                work(socket, CURL_CSELECT_OUT);
+            QSocketNotifier *write = n->write.get();
+            QObject::connect(write, &QSocketNotifier::activated, [this, write] {
+                work(static_cast<curl_socket_t>(write->socket()), CURL_CSELECT_OUT);
             });
         }
         n->enable(wanted);

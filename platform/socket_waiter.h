@@ -8,6 +8,8 @@
 
 #include <curl/curl.h>
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -46,6 +48,10 @@ public:
     // libcurl's timer fires at once: the transfer just added starts.
     void start() { timer_due_ = Clock::now(); }
 
+    // True when no wait runs and libcurl watches no socket: the multi handle
+    // holds no transfer and no connection.
+    bool idle() const { return wanted_.empty() && !loop_ && !done_; }
+
     // True once a wait found the application ending its event loops, for as
     // long as it still does: no new exchange starts then.
     static bool quitting();
@@ -67,14 +73,21 @@ private:
     void work(curl_socket_t fd, int events);
     // After a piece of work inside the event loop: ends the loop when it is time.
     void after_work();
+    // Drops the notifiers and the timer (made again by the next wait in an event loop).
+    void forget_qt_side();
 
     CURLM *multi_;
     std::map<curl_socket_t, int> wanted_;  // CURL_POLL_IN / OUT / INOUT per socket
     std::optional<Clock::time_point> timer_due_;
     // The Qt side, made on the first wait inside an event loop.
     std::map<curl_socket_t, std::unique_ptr<Notifiers>> notifiers_;
+    std::vector<std::unique_ptr<Notifiers>> spare_;    // disabled, for the next sockets
     std::vector<std::unique_ptr<Notifiers>> retired_;  // removed inside their own signal; deleted later
     std::unique_ptr<QTimer> timer_;
+    // The application the notifiers and the timer were made under. They are
+    // kept from one request to the next while it lives, always disabled and
+    // stopped outside a wait, so that they may outlive it.
+    QPointer<QCoreApplication> made_under_;
     QEventLoop *loop_ = nullptr;
     bool watching_ = false;  // the notifiers and the timer stand for this waiter's sockets and time
     const std::function<bool()> *done_ = nullptr;

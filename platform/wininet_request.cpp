@@ -12,8 +12,10 @@ namespace tolvar::wininet {
 
 namespace {
 
-constexpr size_t kPauseAbove = 4u << 20;  // bytes buffered before the transfer waits for reads
+constexpr size_t kPauseAbove = 1u << 20;  // bytes buffered before the transfer waits for reads
 constexpr long kReceivePiece = 64L << 10;  // what libcurl takes from the socket at once
+// The body buffer's size: what is buffered before a pause, and one more piece.
+constexpr size_t kBufferBytes = kPauseAbove + kReceivePiece;
 
 long env_ms(const char *name, long fallback) {
     const char *v = std::getenv(name);
@@ -101,14 +103,15 @@ Request::Request(std::shared_ptr<const Connection> connection, std::string metho
       version_(std::move(version)),
       flags_(flags) {}
 
-// The multi handle is cleaned up while the waiter, which its callbacks reach, still exists.
+// The driver, its transfer removed, goes back for the thread's next request.
 Request::~Request() {
     stop();
-    if (multi_) curl_multi_cleanup(multi_);
+    if (driver_) driver_->keep_buffer(std::move(buffer_), kBufferBytes);
+    give_back(std::move(driver_));
 }
 
 void Request::stop() {
-    if (attached_) curl_multi_remove_handle(multi_, easy_);
+    if (attached_) curl_multi_remove_handle(driver_->multi(), easy_);
     attached_ = false;
     if (easy_) curl_easy_cleanup(easy_);
     easy_ = nullptr;
@@ -123,9 +126,9 @@ DWORD Request::send(const std::string &headers, const std::string &body) {
     result_ = CURLE_ABORTED_BY_CALLBACK;
     if (SocketWaiter::quitting()) return ERROR_INTERNET_OPERATION_CANCELLED;
     result_ = CURLE_OUT_OF_MEMORY;
-    multi_ = curl_multi_init();
-    if (!multi_) return ERROR_NOT_ENOUGH_MEMORY;
-    waiter_ = std::make_unique<SocketWaiter>(multi_);
+    driver_ = take_driver();
+    if (!driver_) return ERROR_NOT_ENOUGH_MEMORY;
+    buffer_ = driver_->take_buffer();
     hop_ = {method_, connection_->host, connection_->port, path_, headers, body};
     if (method_ == "GET" || method_ == "HEAD") hop_.body.clear();
     // Cookies stored since the last exchange go into the store before this one.
@@ -168,11 +171,11 @@ DWORD Request::start(const Hop &hop) {
     set_connection_options(hop);
     set_method_and_body(hop);
     set_header_lines(hop);
-    attached_ = curl_multi_add_handle(multi_, easy_) == CURLM_OK;
+    attached_ = curl_multi_add_handle(driver_->multi(), easy_) == CURLM_OK;
     if (!attached_) return ERROR_NOT_ENOUGH_MEMORY;
     finished_ = false;
     result_ = CURLE_OK;
-    waiter_->start();
+    driver_->waiter().start();
     return ERROR_SUCCESS;
 }
 
@@ -192,6 +195,9 @@ void Request::set_connection_options(const Hop &hop) {
     else if (session.access == INTERNET_OPEN_TYPE_PROXY)
         curl_easy_setopt(easy_, CURLOPT_PROXY, ("http://" + session.proxy).c_str());
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    // A connection of its own for each request, closed once its transfer ends:
+    // the multi handle is kept for later requests, its connections are not.
+    curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceivePiece);
     Timeouts t = timeouts();
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, t.connect_ms);
@@ -227,18 +233,21 @@ void Request::set_method_and_body(const Hop &hop) {
 void Request::set_header_lines(const Hop &hop) {
     bool accept = false, content_type = false;
     size_t at = 0;
-    const std::string &headers = hop.headers;
+    std::string_view headers = hop.headers;
+    std::string line;
     while (at < headers.size()) {
         size_t end = headers.find('\n', at);
-        std::string line = headers.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        std::string_view text = headers.substr(at, end == std::string::npos ? std::string::npos : end - at);
         at = end == std::string::npos ? headers.size() : end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        size_t colon = line.find(':');
+        if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+        size_t colon = text.find(':');
         if (colon == std::string::npos || colon == 0) continue;
-        std::string name = platform::ascii_lower(line.substr(0, colon));
-        accept |= name == "accept";
-        content_type |= name == "content-type";
-        if (line.find_first_not_of(' ', colon + 1) == std::string::npos) line = line.substr(0, colon) + ";";
+        std::string_view name = text.substr(0, colon);
+        accept |= platform::ascii_iequal(name, "accept");
+        content_type |= platform::ascii_iequal(name, "content-type");
+        // A field without a value is sent as "Name;", as libcurl writes an empty one.
+        if (text.find_first_not_of(' ', colon + 1) == std::string::npos) line.assign(name).append(";");
+        else line.assign(text);
         header_list_ = curl_slist_append(header_list_, line.c_str());
     }
     if (!accept) header_list_ = curl_slist_append(header_list_, "Accept:");
@@ -270,7 +279,7 @@ DWORD Request::read(uint8_t *out, size_t size, size_t &count) {
 
 void Request::collect_result() {
     int left = 0;
-    while (CURLMsg *m = curl_multi_info_read(multi_, &left)) {
+    while (CURLMsg *m = curl_multi_info_read(driver_->multi(), &left)) {
         if (m->msg == CURLMSG_DONE && m->easy_handle == easy_) {
             finished_ = true;
             // A followed redirect's transfer is ended on purpose once its header block is in.
@@ -280,7 +289,7 @@ void Request::collect_result() {
 }
 
 void Request::give_up(CURLcode why) {
-    if (attached_) curl_multi_remove_handle(multi_, easy_);
+    if (attached_) curl_multi_remove_handle(driver_->multi(), easy_);
     attached_ = false;
     finished_ = true;
     result_ = why;
@@ -309,14 +318,14 @@ Request::Clock::time_point Request::deadline() {
 }
 
 void Request::wait(bool (Request::*ready)() const) {
-    if (!waiter_ || finished_) return;
+    if (!driver_ || finished_) return;
     auto done = [&] {
         collect_result();
         return (this->*ready)();
     };
     auto until = [&] { return deadline(); };
     for (;;) {
-        SocketWaiter::Outcome outcome = waiter_->wait_until(done, until);
+        SocketWaiter::Outcome outcome = driver_->waiter().wait_until(done, until);
         if (outcome == SocketWaiter::Outcome::done) return;
         if (outcome == SocketWaiter::Outcome::abandoned) {
             give_up(CURLE_ABORTED_BY_CALLBACK);
@@ -355,20 +364,21 @@ size_t Request::on_header(char *data, size_t size, size_t count, void *self) {
 
 size_t Request::header_line(std::string_view data) {
     heard(data.size());
-    std::string line(data);
-    if (line.rfind("HTTP/", 0) == 0) {
+    std::string_view line = data;
+    if (line.substr(0, 5) == "HTTP/") {
         // A new reply: an interim one's block is replaced.
         raw_headers_.clear();
         headers_done_ = false;
         size_t space = line.find(' ');
-        status_ = space == std::string::npos ? 0 : std::atoi(line.c_str() + space + 1);
+        status_ = space == std::string::npos ? 0 : std::atoi(std::string(line.substr(space + 1)).c_str());
     }
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    raw_headers_ += line + "\r\n";
-    if (platform::ascii_lower(line.substr(0, 11)) == "set-cookie:") cookies_changed();
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    raw_headers_.append(line).append("\r\n");
+    if (platform::ascii_iequal(line.substr(0, 11), "set-cookie:")) cookies_changed();
     if (!line.empty()) return data.size();
     if (status_ >= 100 && status_ < 200) return data.size();  // an interim reply: the final one follows
-    if (!(flags_ & INTERNET_FLAG_NO_AUTO_REDIRECT) &&
+    // Only a redirect's status has its Location looked at.
+    if (!(flags_ & INTERNET_FLAG_NO_AUTO_REDIRECT) && status_ >= 300 && status_ < 400 &&
         redirect_of(hop_, status_, header_value(raw_headers_, "location")).kind != Redirect::Kind::none) {
         // Its body is not wanted: the transfer ends here and the next request follows.
         location_ = header_value(raw_headers_, "location");
@@ -393,8 +403,9 @@ size_t Request::body_piece(const char *data, size_t size) {
     }
     heard(size);
     headers_done_ = true;
-    if (read_at_ > buffer_.size() / 2) {
-        // More than half of the block is read: drop that part, once, before growing.
+    if (buffer_.capacity() < kBufferBytes) buffer_.reserve(kBufferBytes);
+    if (read_at_ && buffer_.size() + size > buffer_.capacity()) {
+        // The read part goes before the buffer would grow.
         buffer_.erase(0, read_at_);
         read_at_ = 0;
     }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "abi/win32.h"
+#include "platform/request_driver.h"
 #include "platform/socket_waiter.h"
 #include "platform/wininet_redirect.h"
 
@@ -99,8 +100,7 @@ private:
     const std::string method_, path_, version_;
     const uint32_t flags_;
 
-    CURLM *multi_ = nullptr;
-    std::unique_ptr<SocketWaiter> waiter_;  // outlives the multi handle's clean-up, which may call it
+    std::unique_ptr<RequestDriver> driver_;  // the multi handle and its waiter, from the send on
     CURL *easy_ = nullptr;
     curl_slist *header_list_ = nullptr;
     bool attached_ = false;  // the easy handle is in the multi handle

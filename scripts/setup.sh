@@ -9,7 +9,7 @@ $SUDO apt-get install -y --no-install-recommends \
   g++ cmake ninja-build pkg-config \
   qt6-base-dev qt6-base-private-dev libgl-dev \
   libcurl4-openssl-dev libicu-dev libpcre2-dev \
-  libgtest-dev libgmock-dev libbenchmark-dev \
+  libgtest-dev libgmock-dev libbenchmark-dev valgrind \
   clang libclang-rt-14-dev \
   fonts-wqy-microhei qt6-translations-l10n xdg-utils xvfb xauth imagemagick qt6ct xdotool \
   python3 nodejs x11-utils opencc \

@@ -42,10 +42,21 @@ struct Handles {
     }
 };
 
+// Each default line goes after the caller's lines unless the text before it
+// names its field. The caller's lines are searched once for each name: the
+// Accept line added names neither of the others, and the Referer line added
+// is searched on its own.
 void append_default_headers(std::string &headers, const std::string &address) {
-    if (find_ignoring_case(headers, "Accept: ") == std::string::npos) headers += kAcceptLine;
-    if (find_ignoring_case(headers, "Referer: ") == std::string::npos) headers += "Referer: " + address + "\r\n";
-    if (find_ignoring_case(headers, "Accept-Language: ") == std::string::npos) headers += kLanguageLine;
+    bool accept = find_ignoring_case(headers, "Accept: ") != std::string::npos;
+    bool referer = find_ignoring_case(headers, "Referer: ") != std::string::npos;
+    bool language = find_ignoring_case(headers, "Accept-Language: ") != std::string::npos;
+    if (!accept) headers += kAcceptLine;
+    if (!referer) {
+        std::string line = "Referer: " + address + "\r\n";
+        language = language || find_ignoring_case(line, "Accept-Language: ") != std::string::npos;
+        headers += line;
+    }
+    if (!language) headers += kLanguageLine;
 }
 
 // The body in 512-byte pieces while window messages keep running. False when

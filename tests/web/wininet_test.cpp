@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "abi/win32.h"
+#include "tests/support/kept_connection_server.h"
 #include "tests/support/kernel_harness.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/process.h"
@@ -35,12 +36,13 @@ DWORD last_error() {
 
 struct Exchange {
     HINTERNET internet = nullptr, connection = nullptr, request = nullptr;
-    Exchange(const std::string &host, uint16_t port, const char *path, const char *verb = "GET") {
+    Exchange(const std::string &host, uint16_t port, const char *path, const char *verb = "GET",
+             DWORD flags = INTERNET_FLAG_RELOAD) {
         internet = fn<InternetOpenA_type>("InternetOpenA")("agent", INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
         connection = fn<InternetConnectA_type>("InternetConnectA")(internet, host.c_str(), port, "", "",
                                                                    INTERNET_SERVICE_HTTP, 0, 0);
         request = fn<HttpOpenRequestA_type>("HttpOpenRequestA")(connection, verb, path, "HTTP/1.1", nullptr, nullptr,
-                                                                INTERNET_FLAG_RELOAD, 0);
+                                                                flags, 0);
     }
     Exchange(uint16_t port, const char *path, const char *verb = "GET") : Exchange("127.0.0.1", port, path, verb) {}
     bool send(const std::string &headers = "", const std::string &body = "") {
@@ -360,6 +362,36 @@ TEST_F(WinInet, ACookiePathThatIsNoPathTakesTheAddresssDirectoryAndIsKept) {
     ASSERT_EQ(2u, server.requests().size());
     EXPECT_EQ("odd=o1", cookie_line(server.requests()[0]));
     EXPECT_EQ("", cookie_line(server.requests()[1]));
+}
+
+// The stand-in keeps its libcurl multi handles from one request to the next; what
+// a request does stays its own: a connection of its own even to a server
+// that keeps connections open, and no cookie at all when it asks for none,
+// whatever the request before it sent.
+TEST_F(WinInet, EveryRequestHasAConnectionOfItsOwnAndOneWithoutCookiesSendsNone) {
+    KeptConnectionServer server("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nSet-Cookie: kept=1; path=/\r\n\r\nok");
+    auto fetch = [&](DWORD flags) {
+        Exchange e("127.0.0.1", server.port(), "/", "GET", flags);
+        ASSERT_TRUE(e.send());
+        std::string body;
+        DWORD error = 0;
+        ASSERT_TRUE(e.read_all(body, error)) << error;
+        EXPECT_EQ("ok", body);
+    };
+    fetch(INTERNET_FLAG_RELOAD);
+    fetch(INTERNET_FLAG_RELOAD);
+    fetch(INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES);
+    fetch(INTERNET_FLAG_RELOAD);
+    std::vector<std::string> heads = server.heads();
+    ASSERT_EQ(4u, heads.size());
+    EXPECT_EQ(4, server.connections());
+    auto cookies = [](const std::string &head) {
+        size_t at = head.find("\r\nCookie: ");
+        return at == std::string::npos ? std::string() : head.substr(at + 10, head.find("\r\n", at + 2) - at - 10);
+    };
+    EXPECT_NE(std::string::npos, cookies(heads[1]).find("kept=1"));
+    EXPECT_EQ(std::string::npos, heads[2].find("Cookie"));
+    EXPECT_NE(std::string::npos, cookies(heads[3]).find("kept=1"));
 }
 
 }  // namespace
