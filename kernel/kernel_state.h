@@ -18,6 +18,7 @@ struct KernelState {
     bool ended = false;
     bool quit_requested = false;  // a termination signal came in
     QString program_directory;    // the program's folder, no trailing separator
+    std::string stand_in_folder;  // the kernel's own folder, where the platform stand-ins lie
 };
 
 KernelState &state();

@@ -247,11 +247,12 @@ private:
         n.unit = c;
         return n;
     }
-    Node set_node(CharSet set) {
+    Node set_node(CharSet set, bool inverted = false) {
         Node n;
         n.kind = Node::Kind::set;
         n.index = static_cast<uint32_t>(program_.sets.size());
         program_.sets.push_back(std::move(set));
+        program_.inverted.push_back(inverted);
         return n;
     }
 
@@ -478,8 +479,8 @@ private:
             return {};
         }
         ++i_;
-        if (negated) set.invert();
-        return set_node(std::move(set));
+        // [^...] matches a unit none of whose members is the same when letter case is ignored.
+        return set_node(std::move(set), negated);
     }
 
     std::u16string_view p_;
@@ -662,8 +663,10 @@ std::unique_ptr<Program> compile_pattern(std::u16string_view pattern, Options op
         error = parser.error();
         return nullptr;
     }
-    for (CharSet &s : program->sets) {
+    for (size_t k = 0; k < program->sets.size(); ++k) {
+        CharSet &s = program->sets[k];
         if (options.ignore_case) s = folded(s);
+        if (program->inverted[k]) s.invert();
         s.finish();
     }
     Compiler compiler(*program);

@@ -77,6 +77,7 @@ inline constexpr uint32_t kUnbounded = UINT32_MAX;
 struct Program {
     std::vector<Instruction> code;
     std::vector<CharSet> sets;
+    std::vector<bool> inverted;  // per set: a class of the form [^...], inverted after folding
     Options options;
     uint32_t captures = 0;     // groups, not counting the whole match
     uint32_t repeats = 0;      // repeat counters

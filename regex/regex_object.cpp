@@ -2,122 +2,106 @@
 
 #include <array>
 #include <cstring>
+#include <new>
 
 #include "regex/regex_content.h"
-#include "runtime/code_pages.h"
+#include "runtime/arguments.h"
 #include "runtime/runtime.h"
 
 using namespace tolvar::regex;
 
+using tolvar::runtime::ObjectRef;
+using tolvar::runtime::ObjectValue;
+
 namespace {
 
-// GBK texts to the engine's UTF-16 and back, through the system's code pages.
-// The units as the conversion gives them, the terminating zero unit included.
-std::vector<uint16_t> units_of(const char *gbk) {
-    return tolvar::runtime::to_wide(gbk ? gbk : "", tolvar::runtime::kCodePageGbk);
-}
+constexpr char kProgId[] = "VBScript.RegExp";
 
-// A view of those units without their zero (PCRE2's 16-bit units are uint16_t
-// as well; the engine reads them as char16_t).
-std::u16string_view view_of(const std::vector<uint16_t> &units) {
-    return {reinterpret_cast<const char16_t *>(units.data()), units.empty() ? 0 : units.size() - 1};
-}
+char *new_text(const std::string &text) { return tolvar::runtime::new_text(text); }
 
-std::u16string wide(const char *gbk) { return std::u16string(view_of(units_of(gbk))); }
+tolvar_arg text(const char *t) { return tolvar::runtime::text_arg(t ? t : ""); }
 
-char *gbk_text(std::u16string_view units) {
-    static std::vector<uint16_t> input;  // with the terminating zero unit; kept for the next text
-    input.resize(units.size() + 1);
-    if (!units.empty()) std::memcpy(input.data(), units.data(), units.size() * sizeof(char16_t));
-    input.back() = 0;
-    return tolvar::runtime::new_text(tolvar::runtime::from_wide(input, tolvar::runtime::kCodePageGbk));
-}
-
-template <class T>
-void release_ref(T *&reference) {
-    if (reference) reference->release();
-    reference = nullptr;
-}
-
-const Match *match_at(const RegexObject *self, int32_t index) {
-    if (!self->matches || index < 1 || static_cast<size_t>(index) > self->matches->items.size()) return nullptr;
-    return &self->matches->items[static_cast<size_t>(index) - 1];
+// Match `index` (from 1) of the last search: "Item" with index - 1, a double.
+ObjectRef match_at(const RegexObject *self, int32_t index) {
+    return tolvar::runtime::get_property(self->matches, "Item", tolvar::runtime::double_arg(static_cast<double>(index) - 1.0))
+        .take_object();
 }
 
 }  // namespace
 
 // Slot 0: releases both references; the owner frees the object itself.
-extern "C" void regex_destroy(RegexObject *self) {
-    release_ref(self->matches);
-    release_ref(self->engine);
+extern "C" void regex_destroy(RegexObject *self) noexcept {
+    self->matches.reset();
+    self->engine.reset();
 }
 
 // Slot 1: a new object sharing engine and matches until either side runs
 // create or execute.
-extern "C" RegexObject *regex_copy(const RegexObject *self) {
-    auto *copy = new RegexObject(*self);
-    if (copy->engine) copy->engine->add_ref();
-    if (copy->matches) copy->matches->add_ref();
-    return copy;
-}
+extern "C" RegexObject *regex_copy(const RegexObject *self) noexcept { return new (std::nothrow) RegexObject(*self); }
 
 // Slot 2: a new engine with the options (true where not given) and the pattern.
 extern "C" int32_t regex_create(RegexObject *self, const char *pattern, OptionalBool ignore_case,
-                                OptionalBool multiline, OptionalBool global) {
-    release_ref(self->matches);
-    release_ref(self->engine);
-    self->engine = new RegExp;
+                                OptionalBool multiline, OptionalBool global) noexcept {
+    self->matches.reset();
+    self->engine.reset();
+    self->engine = tolvar::runtime::create_object(kProgId);
+    if (self->engine.empty()) return 0;
     self->match_count = 0;
-    self->engine->ignore_case = ignore_case.given ? ignore_case.value : true;
-    self->engine->multiline = multiline.given ? multiline.value : true;
-    self->engine->global = global.given ? global.value : true;
-    self->engine->pattern = wide(pattern);
+    using tolvar::runtime::bool_arg;
+    tolvar::runtime::put_property(self->engine, "IgnoreCase", bool_arg(ignore_case.given ? ignore_case.value : true));
+    tolvar::runtime::put_property(self->engine, "Multiline", bool_arg(multiline.given ? multiline.value : true));
+    tolvar::runtime::put_property(self->engine, "Global", bool_arg(global.given ? global.value : true));
+    tolvar::runtime::put_property(self->engine, "Pattern", text(pattern));
     return 1;
 }
 
 // Slot 3.
-extern "C" char *regex_pattern(const RegexObject *self) {
-    return self->engine ? gbk_text(self->engine->pattern) : tolvar::runtime::new_text("");
+extern "C" char *regex_pattern(const RegexObject *self) noexcept {
+    if (self->engine.empty()) return new_text("");
+    return new_text(tolvar::runtime::get_property(self->engine, "Pattern").text());
 }
 
 // Slot 4: the matches and their count stay as they are.
-extern "C" char *regex_replace(RegexObject *self, const char *source, OptionalText replacement) {
-    if (!self->engine) return tolvar::runtime::new_text("");
-    return gbk_text(self->engine->replace(wide(source), wide(replacement.value)));
+extern "C" char *regex_replace(RegexObject *self, const char *source, OptionalText replacement) noexcept {
+    return new_text(tolvar::runtime::call_method(self->engine, "Replace", {text(source), text(replacement.value)}).text());
 }
 
-// Slot 5: replaces the match collection with this search's.
-extern "C" int32_t regex_execute(RegexObject *self, const char *subject) {
-    if (!self->engine) return 0;
-    std::vector<uint16_t> units = units_of(subject);
-    MatchCollection *found = self->engine->execute(view_of(units));
-    release_ref(self->matches);
-    self->matches = found;
-    self->match_count = static_cast<int32_t>(found->items.size());
+// Slot 5: replaces the match collection with this search's; -1 when the
+// engine could not search.
+extern "C" int32_t regex_execute(RegexObject *self, const char *subject) noexcept {
+    ObjectValue found = tolvar::runtime::call_method(self->engine, "Execute", {text(subject)});
+    self->matches = found.take_object();
+    if (found.failed() || self->matches.empty()) {
+        self->match_count = 0;
+        return -1;
+    }
+    self->match_count = static_cast<int32_t>(tolvar::runtime::get_property(self->matches, "Count").number());
     return self->match_count;
 }
 
 // Slot 6.
-extern "C" int32_t regex_count(const RegexObject *self) { return self->match_count; }
+extern "C" int32_t regex_count(const RegexObject *self) noexcept { return self->match_count; }
 
 // Slot 7: match `index` from 1; empty outside 1 to count.
-extern "C" char *regex_match_text(const RegexObject *self, int32_t index) {
-    const Match *m = match_at(self, index);
-    return m ? gbk_text(m->value) : tolvar::runtime::new_text("");
+extern "C" char *regex_match_text(const RegexObject *self, int32_t index) noexcept {
+    ObjectRef match = match_at(self, index);
+    return new_text(tolvar::runtime::get_property(match, "Value").text());
 }
 
 // Slot 8: sub-match `sub` (from 1) of match `index`; empty when the group took no part.
-extern "C" char *regex_submatch_text(const RegexObject *self, int32_t index, int32_t sub) {
-    const Match *m = match_at(self, index);
-    if (!m || sub < 1 || static_cast<size_t>(sub) > m->submatches.size() || !m->submatches[sub - 1])
-        return tolvar::runtime::new_text("");
-    return gbk_text(*m->submatches[static_cast<size_t>(sub) - 1]);
+extern "C" char *regex_submatch_text(const RegexObject *self, int32_t index, int32_t sub) noexcept {
+    ObjectRef match = match_at(self, index);
+    ObjectRef submatches = tolvar::runtime::get_property(match, "SubMatches").take_object();
+    return new_text(
+        tolvar::runtime::get_property(submatches, "Item", tolvar::runtime::double_arg(static_cast<double>(sub) - 1.0)).text());
 }
 
 // Slot 9: the number of capture groups, read from the first match.
-extern "C" int32_t regex_submatch_count(const RegexObject *self) {
-    if (self->match_count == 0 || !self->matches || self->matches->items.empty()) return 0;
-    return static_cast<int32_t>(self->matches->items.front().submatches.size());
+extern "C" int32_t regex_submatch_count(const RegexObject *self) noexcept {
+    if (self->match_count == 0) return 0;
+    ObjectRef first = tolvar::runtime::get_property(self->matches, "Item", tolvar::runtime::int_arg(0)).take_object();
+    ObjectRef submatches = tolvar::runtime::get_property(first, "SubMatches").take_object();
+    return static_cast<int32_t>(tolvar::runtime::get_property(submatches, "Count").number());
 }
 
 namespace tolvar::regex {

@@ -18,6 +18,7 @@ inline tolvar_arg control_ref(uint32_t control) { return {TOLVAR_MAIN_WINDOW, co
 
 // Runs kernel command `command` with these arguments.
 tolvar_arg kernel_command(uint32_t command, std::initializer_list<tolvar_arg> args);
+tolvar_arg kernel_command(uint32_t command, const tolvar_arg *args, int32_t count);
 // A result that is a text, as a heap text the caller releases (a new empty text when none came).
 char *owned_text(const tolvar_arg &result);
 // A result that is a byte set, as a heap byte set the caller releases (a new empty one when none came).
