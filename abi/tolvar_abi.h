@@ -110,6 +110,10 @@ static inline void *tolvar_arg_pointer(tolvar_arg arg) {
 #define TOLVAR_ERROR_INDEX_BELOW 4
 #define TOLVAR_ERROR_WRONG_TYPE 5
 #define TOLVAR_ERROR_DLL_ARGUMENTS 6
+/* Our own: something failed that no input should make fail (memory ran out,
+ * an internal fault). Raised in place of an exception that would otherwise
+ * leave a routine, a service or an export and unwind into C frames. */
+#define TOLVAR_ERROR_UNEXPECTED 7
 
 /* Codes of slot 0x30: (3, routine address, 0) registers a routine to run when
    the program ends; (2, 4, array variable's address) comes before an array is
@@ -138,7 +142,8 @@ static inline void *tolvar_arg_pointer(tolvar_arg arg) {
 #define TOLVAR_KCMD_READ_FILE 16     /* (path) -> byte set: the whole file; empty when absent */
 #define TOLVAR_KCMD_FILE_EXISTS 17   /* (path) -> logical: a file (not a folder) is there */
 #define TOLVAR_KCMD_OPEN_FILE 18     /* (path) -> integer file number; 0 when it cannot be opened */
-#define TOLVAR_KCMD_READ_TEXT 19     /* (file number) -> text: the rest of the file, up to a zero byte */
+#define TOLVAR_KCMD_READ_TEXT 19     /* (file number[, most bytes]) -> text: the rest of the file, up to a
+                                        zero byte; a positive most-bytes reads no further than that */
 #define TOLVAR_KCMD_CLOSE_FILE 20    /* (file number) */
 #define TOLVAR_KCMD_CREATE_FOLDER 21 /* (path) -> logical; a folder already there is no error */
 #define TOLVAR_KCMD_WRITE_FILE 22    /* (path, byte sets or texts...) -> logical: them one after another as
@@ -172,9 +177,11 @@ static inline void *tolvar_arg_pointer(tolvar_arg arg) {
 #define TOLVAR_LIB_EAPI 4
 #define TOLVAR_LCMD_OPEN_ADDRESS 0xE0 /* (text): open a web address in the system's browser */
 #define TOLVAR_LIB_INTERNET 5
-#define TOLVAR_LCMD_READ_PAGE 0x1C /* (address text) -> byte set: the body of a plain GET of that
-                                      "http://" address (the scheme may be left out), carrying the
-                                      cookies of the wininet stand-in's store; empty on any failure */
+#define TOLVAR_LCMD_READ_PAGE 0x1C /* (address text[, most bytes]) -> byte set: the body of a plain GET
+                                      of that "http://" address (the scheme may be left out), carrying
+                                      the cookies of the wininet stand-in's store; empty on any failure.
+                                      A positive most-bytes ends the read there: a longer body gives
+                                      its first most-bytes bytes */
 
 /* Every program routine is called by the kernel with a count and triples.
  * The start routine gets one argument: the tolvar_program's address

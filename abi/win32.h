@@ -35,12 +35,25 @@ typedef uint32_t COLORREF; /* 0x00BBGGRR */
 
 /* The constants of the Windows functions the program calls. */
 enum : DWORD {
+    ERROR_SUCCESS = 0,
     ERROR_INVALID_HANDLE = 6,
+    ERROR_NOT_ENOUGH_MEMORY = 8,
     ERROR_INVALID_PARAMETER = 87,
     ERROR_INSUFFICIENT_BUFFER = 122,
     ERROR_NO_UNICODE_TRANSLATION = 1113,
+    ERROR_INTERNAL_ERROR = 1359,
+    ERROR_INTERNET_TIMEOUT = 12002,
+    ERROR_INTERNET_INTERNAL_ERROR = 12004,
+    ERROR_INTERNET_NAME_NOT_RESOLVED = 12007,
+    ERROR_INTERNET_OPERATION_CANCELLED = 12017,
+    ERROR_INTERNET_INCORRECT_HANDLE_TYPE = 12018,
+    ERROR_INTERNET_INCORRECT_HANDLE_STATE = 12019,
     ERROR_INTERNET_CANNOT_CONNECT = 12029,
+    ERROR_INTERNET_CONNECTION_ABORTED = 12030,
+    ERROR_INTERNET_CONNECTION_RESET = 12031,
     ERROR_HTTP_HEADER_NOT_FOUND = 12150,
+    ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152,
+    ERROR_HTTP_REDIRECT_FAILED = 12156,
 
     INTERNET_OPEN_TYPE_PRECONFIG = 0,
     INTERNET_OPEN_TYPE_DIRECT = 1,
@@ -61,5 +74,22 @@ enum : DWORD {
     LCMAP_SIMPLIFIED_CHINESE = 0x02000000,
 };
 
+/* The WinINet functions of the DLL-command table, as function types: the program calls them
+   through pointers of these types and the wininet stand-in defines them with these types. */
+typedef HINTERNET(InternetOpenA_type)(LPCSTR agent, DWORD access, LPCSTR proxy, LPCSTR bypass, DWORD flags);
+typedef HINTERNET(InternetConnectA_type)(HINTERNET internet, LPCSTR server, INTERNET_PORT port, LPCSTR user,
+                                         LPCSTR password, DWORD service, DWORD flags, DWORD_PTR context);
+typedef HINTERNET(HttpOpenRequestA_type)(HINTERNET connection, LPCSTR verb, LPCSTR object, LPCSTR version,
+                                         LPCSTR referrer, LPCSTR *accept_types, DWORD flags, DWORD_PTR context);
+typedef BOOL(HttpSendRequestA_type)(HINTERNET request, LPCSTR headers, DWORD headers_length, LPVOID optional,
+                                    DWORD optional_length);
+typedef BOOL(InternetReadFile_type)(HINTERNET request, LPVOID buffer, DWORD size, LPDWORD read);
+typedef BOOL(HttpQueryInfoA_type)(HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length, LPDWORD index);
+typedef BOOL(InternetCloseHandle_type)(HINTERNET handle);
+typedef BOOL(InternetSetCookieA_type)(LPCSTR url, LPCSTR name, LPCSTR data);
+
+/* The user agent the program's exchanges and the internet support library's page reads give
+   InternetOpenA. */
+#define TOLVAR_USER_AGENT "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)"
 
 #endif

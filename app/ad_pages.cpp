@@ -7,6 +7,7 @@
 #include "app/app_content.h"
 #include "runtime/controls.h"
 #include "runtime/files.h"
+#include "runtime/routine.h"
 #include "runtime/runtime.h"
 #include "runtime/text.h"
 #include "runtime/window.h"
@@ -18,27 +19,20 @@ namespace tolvar::app {
 namespace {
 
 void point_view(uint32_t view, const char *directory, const Constant &file) {
-    char *address = join({directory, const_text(file)});
-    set_address(view, address);
-    release(address);
+    set_address(view, join({directory, const_text(file)}).get());
 }
 
 // Replaces the file with the stored page; a failure shows in the view alone.
 void write_page(const char *directory, const Constant &file, const Constant &page) {
-    char *path = join({directory, const_text(file)});
-    write_file(path, {const_data(page)});
-    release(path);
+    write_file(join({directory, const_text(file)}).get(), {const_data(page)});
 }
 
 void write_ad_pages() {
-    char *directory = program_directory();
-    char *folder = join({directory, const_text(kAdFolder)});
-    create_folder(folder);
-    release(folder);
-    write_page(directory, kAdPage2File, kAdPage2);
-    write_page(directory, kAdPage4File, kAdPage4);
-    point_ad_views(directory);
-    release(directory);
+    Text directory = program_directory();
+    create_folder(join({directory.get(), const_text(kAdFolder)}).get());
+    write_page(directory.get(), kAdPage2File, kAdPage2);
+    write_page(directory.get(), kAdPage4File, kAdPage4);
+    point_ad_views(directory.get());
 }
 
 }  // namespace
@@ -51,15 +45,17 @@ void point_ad_views(const char *directory) {
 }  // namespace tolvar::app
 
 // 编辑框2's focus.
-extern "C" int32_t ad_page_writer(int32_t, const tolvar_arg *) {
+TOLVAR_ROUTINE(int32_t, ad_page_writer, (int32_t, const tolvar_arg *)) {
     tolvar::app::write_ad_pages();
     return 0;
 }
+TOLVAR_ROUTINE_END
 
 // 编辑框3's focus: the box is emptied (its hint, or a number typed earlier),
 // then the pages are written.
-extern "C" int32_t hint_clear_and_ad_pages(int32_t, const tolvar_arg *) {
+TOLVAR_ROUTINE(int32_t, hint_clear_and_ad_pages, (int32_t, const tolvar_arg *)) {
     set_text(编辑框3, "");
     tolvar::app::write_ad_pages();
     return 0;
 }
+TOLVAR_ROUTINE_END

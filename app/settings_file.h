@@ -3,10 +3,12 @@
 // ended by CR LF.
 #pragma once
 
+#include "runtime/owned.h"
+
 namespace tolvar::app {
 
 // `directory` + "/connig.ini", a new heap text.
-char *settings_path(const char *directory);
+runtime::Text settings_path(const char *directory);
 // The unbranded copy: referrer number = the default number, the default title.
 void use_default_edition();
 // The settings reader: the file decides the referrer number and the title.

@@ -5,6 +5,7 @@
 #include "app/app_content.h"
 #include "app/settings_file.h"
 #include "runtime/files.h"
+#include "runtime/routine.h"
 #include "runtime/runtime.h"
 #include "runtime/runtime_content.h"
 #include "runtime/text.h"
@@ -21,31 +22,28 @@ using SkinH_AttachResFn = int (*)(const void *bytes, int count, const char *text
 // The skin file's whole content handed to the skin library; a missing file
 // is no bytes and a count of 0, handed all the same. The result is not looked at.
 void attach_skin(const char *directory) {
-    char *path = join({directory, const_text(kSkinFile)});
-    void *skin = read_file(path);
-    uint32_t count = bytes_length(skin);
-    dll<SkinH_AttachResFn>(Dll::SkinH_AttachRes)(count ? bytes_data(skin) : nullptr, static_cast<int>(count),
+    Text path = join({directory, const_text(kSkinFile)});
+    ByteSet skin = read_file(path.get());
+    uint32_t count = bytes_length(skin.get());
+    dll<SkinH_AttachResFn>(Dll::SkinH_AttachRes)(count ? bytes_data(skin.get()) : nullptr, static_cast<int>(count),
                                                  const_text(kEmptyText), 0, 0, 0);
-    release(skin);
-    release(path);
 }
 
 void choose_edition(const char *directory) {
-    char *path = settings_path(directory);
-    if (file_exists(path)) read_settings(path);
+    Text path = settings_path(directory);
+    if (file_exists(path.get())) read_settings(path.get());
     else use_default_edition();
-    release(path);
 }
 
 }  // namespace
 
 }  // namespace tolvar::app
 
-extern "C" int32_t main_window_start_up(int32_t, const tolvar_arg *) {
-    char *directory = program_directory();
-    tolvar::app::attach_skin(directory);
-    tolvar::app::point_ad_views(directory);
-    tolvar::app::choose_edition(directory);
-    release(directory);
+TOLVAR_ROUTINE(int32_t, main_window_start_up, (int32_t, const tolvar_arg *)) {
+    Text directory = program_directory();
+    tolvar::app::attach_skin(directory.get());
+    tolvar::app::point_ad_views(directory.get());
+    tolvar::app::choose_edition(directory.get());
     return 0;
 }
+TOLVAR_ROUTINE_END

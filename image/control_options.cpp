@@ -33,6 +33,7 @@ std::vector<uint8_t> write_control_options(const ControlOptions &o) {
     for (uint32_t v : {o.max_length, o.multiline, o.border, o.label_style, o.alignment, o.interval}) w.u32(v);
     w.counted(o.picture);
     w.text(o.accessible_name);
+    w.u32(o.enter_button);
     return std::move(w.bytes());
 }
 
@@ -67,6 +68,7 @@ std::optional<ControlOptions> read_control_options(std::span<const uint8_t> bloc
         *v = r.u32();
     o.picture = r.counted();
     o.accessible_name = r.text();
+    o.enter_button = r.u32();
     if (!r.ok() || r.remaining() != 0) return std::nullopt;
     return o;
 }

@@ -14,6 +14,8 @@
 //   picture       u32 length, then the picture file's bytes
 //   name          zero-ended GBK: what a screen reader calls a control that
 //                 shows no caption of its own (empty: its caption)
+//   enter button  u32 control id of the button that Return in this edit box
+//                 presses, 0 for none
 #pragma once
 
 #include <cstdint>
@@ -53,6 +55,7 @@ struct ControlOptions {
     uint32_t interval = 0;
     std::vector<uint8_t> picture;
     std::string accessible_name;
+    uint32_t enter_button = 0;
 
     bool operator==(const ControlOptions &) const = default;
 };

@@ -146,6 +146,7 @@ tolvar_arg control_command(MainWindow *window, uint32_t command, int32_t count, 
     QWidget *w = window && count > 0 ? control_widget(*window, object_of(args[0])) : nullptr;
     switch (command) {
         case TOLVAR_KCMD_MESSAGE_BOX: {
+            if (state().quit_requested) return int_value(1);  // the window is gone: nobody is there to answer
             QMessageBox box(QMessageBox::NoIcon, window ? window->windowTitle() : QString(), text_arg(arg(0)),
                             QMessageBox::Ok, window);
             NormalCursorScope normal_cursor;
@@ -189,7 +190,7 @@ tolvar_arg control_command(MainWindow *window, uint32_t command, int32_t count, 
             return no_value();
         case TOLVAR_KCMD_POPUP_MENU:
             if (QMenu *menu = window && count > 0 ? window->menu(object_of(args[0])) : nullptr)
-                menu->popup(QCursor::pos());
+                menu->popup(window->popup_position().value_or(QCursor::pos()));
             return no_value();
         case TOLVAR_KCMD_DESTROY_WINDOW:
             if (window) window->close();

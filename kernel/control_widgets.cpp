@@ -1,6 +1,11 @@
 #include "kernel/control_widgets.h"
 
+#include <QApplication>
 #include <QDesktopServices>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextBlock>
 #include <QFileInfo>
 #include <QFrame>
 #include <QProcess>
@@ -10,6 +15,7 @@
 #include <QWebEnginePage>
 #endif
 
+#include "kernel/code_page_input.h"
 #include "kernel/page_encoding.h"
 
 namespace tolvar::kernel {
@@ -43,8 +49,22 @@ void TabControl::set_current(int index) {
     if (index >= 0 && index < page_count()) bar_->setCurrentIndex(index);
 }
 
+void TabControl::step(int delta) {
+    int n = page_count();
+    if (n > 0) set_current(((current() + delta) % n + n) % n);
+}
+
+// The page is shown before the others are hidden; focus on a page that goes
+// moves to the tab strip first, as a click on a tab gives it there, so
+// hiding a focused control never hands the focus (and its focus event) to
+// whichever control comes next.
 void TabControl::show_page(int index) {
-    for (int i = 0; i < page_count(); ++i) pages_[static_cast<size_t>(i)]->setVisible(i == index);
+    QWidget *focus = QApplication::focusWidget();
+    for (int i = 0; i < page_count(); ++i)
+        if (i != index && focus && pages_[static_cast<size_t>(i)]->isAncestorOf(focus)) bar_->setFocus(Qt::TabFocusReason);
+    if (QWidget *shown = page(index)) shown->setVisible(true);
+    for (int i = 0; i < page_count(); ++i)
+        if (i != index) pages_[static_cast<size_t>(i)]->setVisible(false);
 }
 
 void TabControl::resizeEvent(QResizeEvent *) {
@@ -52,6 +72,10 @@ void TabControl::resizeEvent(QResizeEvent *) {
     frame_->setGeometry(0, kTabStripHeight - 1, width(), height() - kTabStripHeight + 1);
     for (QWidget *page : pages_) page->setGeometry(0, 0, width(), height());
     bar_->raise();
+}
+
+EditBox::EditBox(const QString &text, QWidget *parent) : QLineEdit(text, parent) {
+    setValidator(new CodePageValidator(this));
 }
 
 MultiLineEditBox::MultiLineEditBox(int max_length, QWidget *parent) : QPlainTextEdit(parent), max_length_(max_length) {
@@ -76,6 +100,31 @@ void MultiLineEditBox::enforce_max_length() {
     cursor = textCursor();
     cursor.setPosition(std::min(cut_from, static_cast<int>(toPlainText().size())));
     setTextCursor(cursor);
+}
+
+// Typed, committed by an input method, pasted or dropped: each way in is
+// checked before the text changes, so a refused character leaves the text,
+// the caret and the undo history as they were.
+void MultiLineEditBox::keyPressEvent(QKeyEvent *event) {
+    if (!event->text().isEmpty() && !code_page_holds(event->text())) {
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void MultiLineEditBox::inputMethodEvent(QInputMethodEvent *event) {
+    if (code_page_holds(event->commitString())) {
+        QPlainTextEdit::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent refused(event->preeditString(), event->attributes());
+    QPlainTextEdit::inputMethodEvent(&refused);
+}
+
+void MultiLineEditBox::insertFromMimeData(const QMimeData *source) {
+    if (source && source->hasText() && !code_page_holds(source->text())) return;
+    QPlainTextEdit::insertFromMimeData(source);
 }
 
 void HyperlinkBox::open() const {
@@ -152,6 +201,68 @@ QVariant HtmlView::loadResource(int type, const QUrl &name) {
     QVariant resource = QTextBrowser::loadResource(type, name);
     if (type != QTextDocument::HtmlResource || resource.userType() != QMetaType::QByteArray) return resource;
     return decoded_page(resource.toByteArray());
+}
+
+bool HtmlView::focusNextPrevChild(bool next) {
+    // Past QTextBrowser's own, which would stop at every link first.
+    return QTextEdit::focusNextPrevChild(next);
+}
+
+void HtmlView::keyPressEvent(QKeyEvent *event) {
+    if (event->modifiers() == Qt::NoModifier) {
+        bool next = event->key() == Qt::Key_Down || event->key() == Qt::Key_Right;
+        bool previous = event->key() == Qt::Key_Up || event->key() == Qt::Key_Left;
+        if ((next || previous) && select_link(next)) {
+            event->accept();
+            return;
+        }
+    }
+    // Return on a selected link opens it; the arrows scroll past the last one.
+    QTextBrowser::keyPressEvent(event);
+}
+
+namespace {
+struct LinkSpan {
+    int start, end;
+};
+
+// The document's links in order, a link split over fragments counted once.
+std::vector<LinkSpan> links_of(const QTextDocument *document) {
+    std::vector<LinkSpan> out;
+    QString last;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            QTextFragment fragment = it.fragment();
+            QTextCharFormat format = fragment.charFormat();
+            if (!fragment.isValid() || !format.isAnchor() || format.anchorHref().isEmpty()) continue;
+            int start = fragment.position(), end = start + fragment.length();
+            if (!out.empty() && out.back().end == start && format.anchorHref() == last) out.back().end = end;
+            else out.push_back({start, end});
+            last = format.anchorHref();
+        }
+    }
+    return out;
+}
+}  // namespace
+
+bool HtmlView::select_link(bool next) {
+    QTextCursor cursor = textCursor();
+    int from = next ? (cursor.hasSelection() ? cursor.selectionEnd() : cursor.position()) : cursor.selectionStart();
+    std::vector<LinkSpan> links = links_of(document());
+    const LinkSpan *chosen = nullptr;
+    for (const LinkSpan &link : links) {
+        if (next && link.start >= from) {
+            chosen = &link;
+            break;
+        }
+        if (!next && link.end <= from) chosen = &link;
+    }
+    if (!chosen) return false;
+    cursor.setPosition(chosen->start);
+    cursor.setPosition(chosen->end, QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    return true;
 }
 
 void HtmlView::show_address(const QString &a) {

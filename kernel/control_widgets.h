@@ -31,6 +31,8 @@ public:
     int page_count() const { return static_cast<int>(pages_.size()); }
     int current() const { return bar_->currentIndex(); }
     void set_current(int index);
+    // The page `delta` pages on, round the end (Ctrl+Tab, Ctrl+PgDown and back).
+    void step(int delta);
     QTabBar *bar() const { return bar_; }
 
 protected:
@@ -61,19 +63,26 @@ public:
     using QPushButton::QPushButton;
 };
 
+// A single-line edit box; it refuses input the local code page cannot hold.
 class EditBox : public QLineEdit {
     Q_OBJECT
 public:
-    using QLineEdit::QLineEdit;
+    EditBox(const QString &text, QWidget *parent);
 };
 
-// A multi-line edit box; a maximum length refuses what would pass it.
+// A multi-line edit box; a maximum length refuses what would pass it, and
+// input the local code page cannot hold is refused whole.
 class MultiLineEditBox : public QPlainTextEdit {
     Q_OBJECT
     Q_PROPERTY(int maxLength READ max_length)
 public:
     MultiLineEditBox(int max_length, QWidget *parent);
     int max_length() const { return max_length_; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void insertFromMimeData(const QMimeData *source) override;
 
 private:
     void enforce_max_length();
@@ -130,6 +139,13 @@ public:
 protected:
     // A page's bytes decoded by its own charset declaration.
     QVariant loadResource(int type, const QUrl &name) override;
+    // Tab leaves the view in one step; the arrow keys walk its links.
+    bool focusNextPrevChild(bool next) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    // Selects the next (or previous) link after the current one; false when there is none.
+    bool select_link(bool next);
 #endif
 };
 

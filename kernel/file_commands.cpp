@@ -49,11 +49,12 @@ int32_t open_file(const QString &path) {
     return number;
 }
 
-// The rest of an open file as a text: a text ends at its first zero byte.
-QByteArray read_text(int32_t number) {
+// The rest of an open file as a text: a text ends at its first zero byte. A
+// positive `most` reads no further than that many bytes.
+QByteArray read_text(int32_t number, int32_t most) {
     auto it = open_files().find(number);
     if (it == open_files().end()) return {};
-    QByteArray bytes = whole_file(*it->second);
+    QByteArray bytes = most > 0 ? it->second->read(most) : whole_file(*it->second);
     qsizetype zero = bytes.indexOf('\0');
     return zero < 0 ? bytes : bytes.left(zero);
 }
@@ -98,7 +99,7 @@ tolvar_arg file_command(uint32_t command, int32_t count, const tolvar_arg *args)
         case TOLVAR_KCMD_READ_FILE: return bytes_value(read_whole(path_of(first)));
         case TOLVAR_KCMD_FILE_EXISTS: return bool_value(QFileInfo(path_of(first)).isFile());
         case TOLVAR_KCMD_OPEN_FILE: return int_value(open_file(path_of(first)));
-        case TOLVAR_KCMD_READ_TEXT: return text_value_gbk(read_text(int_arg(first)));
+        case TOLVAR_KCMD_READ_TEXT: return text_value_gbk(read_text(int_arg(first), count > 1 ? int_arg(args[1]) : 0));
         case TOLVAR_KCMD_CLOSE_FILE: open_files().erase(int_arg(first)); return no_value();
         case TOLVAR_KCMD_CREATE_FOLDER: return bool_value(QDir().mkpath(path_of(first)));
         case TOLVAR_KCMD_WRITE_FILE: return bool_value(replace_file(path_of(first), content_of(count, args)));

@@ -1,13 +1,12 @@
 #include "kernel/internet_library.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <type_traits>
 #include <vector>
 
 #include "abi/win32.h"
 #include "image/image_reader.h"
 #include "kernel/dll_binding.h"
+#include "kernel/event_pump.h"
 #include "kernel/kernel_state.h"
 #include "kernel/services.h"
 #include "kernel/values.h"
@@ -18,19 +17,17 @@ namespace tolvar::kernel {
 
 namespace {
 
-constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 constexpr qsizetype kLargestPage = 32 << 20;  // a longer reply counts as a failed read
 constexpr DWORD kPiece = 64 << 10;
-constexpr qint64 kEventsEveryMs = 10;  // window messages run at least this often while the body streams in
 
 // The wininet functions the page read needs.
 struct Wininet {
-    HINTERNET (*open)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD) = nullptr;
-    HINTERNET (*connect)(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR) = nullptr;
-    HINTERNET (*open_request)(HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR *, DWORD, DWORD_PTR) = nullptr;
-    BOOL (*send)(HINTERNET, LPCSTR, DWORD, LPVOID, DWORD) = nullptr;
-    BOOL (*read)(HINTERNET, LPVOID, DWORD, LPDWORD) = nullptr;
-    BOOL (*close)(HINTERNET) = nullptr;
+    InternetOpenA_type *open = nullptr;
+    InternetConnectA_type *connect = nullptr;
+    HttpOpenRequestA_type *open_request = nullptr;
+    HttpSendRequestA_type *send = nullptr;
+    InternetReadFile_type *read = nullptr;
+    InternetCloseHandle_type *close = nullptr;
 };
 
 // The image's DLL command bound to this wininet function, or null; the
@@ -74,10 +71,11 @@ struct Handles {
     }
 };
 
-// The whole body, or nothing when the exchange fails or the body passes the bound.
-QByteArray read_page(const Wininet &w, const PageAddress &address) {
+// The whole body, or nothing when the exchange fails or the body passes the
+// bound; a positive `most` ends the read after that many bytes.
+QByteArray read_page(const Wininet &w, const PageAddress &address, qsizetype most) {
     Handles h{w};
-    h.internet = w.open(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
+    h.internet = w.open(TOLVAR_USER_AGENT, INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
     if (!h.internet) return {};
     h.connection = w.connect(h.internet, address.host.c_str(), address.port, "", "", INTERNET_SERVICE_HTTP, 0, 0);
     if (!h.connection) return {};
@@ -86,18 +84,17 @@ QByteArray read_page(const Wininet &w, const PageAddress &address) {
     if (!h.request || !w.send(h.request, "", 0, nullptr, 0)) return {};
     QByteArray page;
     std::vector<char> piece(kPiece);
-    QElapsedTimer since_events;
-    since_events.start();
     for (;;) {
         DWORD count = 0;
         if (!w.read(h.request, piece.data(), kPiece, &count)) return {};
         if (count == 0) break;
+        if (most > 0 && page.size() + count >= most) {
+            page.append(piece.data(), most - page.size());
+            break;
+        }
         if (page.size() + count > kLargestPage) return {};
         page.append(piece.data(), count);
-        if (since_events.elapsed() >= kEventsEveryMs) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            since_events.restart();
-        }
+        process_pending_events();
     }
     return page;
 }
@@ -132,7 +129,7 @@ tolvar_arg internet_command(uint32_t command, int32_t count, const tolvar_arg *a
     auto address = page_address(gbk.toStdString());
     auto wininet = bound_wininet();
     if (!address || !wininet) return bytes_value({});
-    return bytes_value(read_page(*wininet, *address));
+    return bytes_value(read_page(*wininet, *address, count > 1 ? int_arg(args[1]) : 0));
 }
 
 }  // namespace tolvar::kernel

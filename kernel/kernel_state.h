@@ -16,7 +16,8 @@ struct KernelState {
     std::unique_ptr<MainWindow> window;
     std::vector<tolvar_routine> at_end;
     bool ended = false;
-    bool quit_requested = false;  // a termination signal came in
+    bool quit_requested = false;  // the window was closed, or a termination signal came in
+    bool in_event_loop = false;   // the program's event loop runs
     QString program_directory;    // the program's folder, no trailing separator
     std::string stand_in_folder;  // the kernel's own folder, where the platform stand-ins lie
 };

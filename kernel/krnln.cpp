@@ -8,14 +8,18 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 
 #include "kernel/file_commands.h"
+#include "kernel/guarded.h"
 #include "kernel/kernel_state.h"
 #include "kernel/services.h"
+#include "kernel/window_look.h"
 
 #define TOLVAR_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -79,6 +83,25 @@ void substitute_chinese_fonts() {
         QFont::insertSubstitution(QString::fromUtf8(face), "WenQuanYi Micro Hei");
 }
 
+// For one run: Qt's own texts (standard buttons, edit menus) in Chinese, as
+// every text of the program is, and the light palette the layout's colours
+// assume in place of the desktop's; both as they were afterwards.
+class ChineseLightLook {
+public:
+    ChineseLightLook() : desktop_palette_(QApplication::palette()) {
+        if (qt_texts_.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(&qt_texts_);
+        QApplication::setPalette(layout_palette());
+    }
+    ~ChineseLightLook() { QApplication::setPalette(desktop_palette_); }
+    ChineseLightLook(const ChineseLightLook &) = delete;
+    ChineseLightLook &operator=(const ChineseLightLook &) = delete;
+
+private:
+    QTranslator qt_texts_;  // removes itself from the application when destroyed
+    QPalette desktop_palette_;
+};
+
 // Runs an image for a program whose folder is `folder` (the executable's own
 // when empty): the folder the program's files are read from and written to.
 int32_t run_image(const void *image, uint64_t size, const char *folder) {
@@ -93,6 +116,7 @@ int32_t run_image(const void *image, uint64_t size, const char *folder) {
         own_app = std::make_unique<QApplication>(argc, argv);
     }
     substitute_chinese_fonts();
+    ChineseLightLook look;
     QObject signal_scope;
     watch_termination_signals(&signal_scope);
 
@@ -135,14 +159,15 @@ int32_t run_entry(const void *image) {
 
 }  // namespace tolvar::kernel
 
-TOLVAR_EXPORT void *GetNewSock(int32_t magic) {
-    return magic == 1000 ? reinterpret_cast<void *>(&tolvar::kernel::run_entry) : nullptr;
+// The exports and the run entry they hand out run behind the guard.
+TOLVAR_EXPORT void *GetNewSock(int32_t magic) noexcept {
+    return magic == 1000 ? reinterpret_cast<void *>(tolvar::kernel::guarded<tolvar::kernel::run_entry>) : nullptr;
 }
 
-TOLVAR_EXPORT int32_t RunImage(const void *image, uint64_t size) {
-    return tolvar::kernel::run_image(image, size, nullptr);
+TOLVAR_EXPORT int32_t RunImage(const void *image, uint64_t size) noexcept {
+    return tolvar::kernel::guarded<tolvar::kernel::run_image>(image, size, nullptr);
 }
 
-TOLVAR_EXPORT int32_t RunImageInFolder(const void *image, uint64_t size, const char *folder) {
-    return tolvar::kernel::run_image(image, size, folder);
+TOLVAR_EXPORT int32_t RunImageInFolder(const void *image, uint64_t size, const char *folder) noexcept {
+    return tolvar::kernel::guarded<tolvar::kernel::run_image>(image, size, folder);
 }

@@ -1,15 +1,19 @@
 #include "kernel/main_window.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QShortcut>
 
 #include "image/control_options.h"
 #include "kernel/control_widgets.h"
-#include "kernel/reading_order.h"
+#include "kernel/tab_order.h"
+#include "kernel/window_look.h"
 #include "platform/qt_gbk.h"
 #include "abi/tolvar_abi.h"
 
@@ -34,26 +38,39 @@ QFont font_of(const image::LogFont &f) {
 QString caption_of(const std::string &gbk) { return from_gbk(gbk).replace("\r\n", "\n"); }
 
 // An explicit colour is the enabled look only: the active and inactive groups.
-// The disabled group keeps the platform's greyed colour.
+// The disabled group keeps the greyed colour.
 void set_enabled_color(QPalette &p, QPalette::ColorRole role, const QColor &color) {
     p.setColor(QPalette::Active, role, color);
     p.setColor(QPalette::Inactive, role, color);
 }
 
-// Text colour: the roles each kind draws its text with. A default colour is
-// the platform's, in every group (disabled included); it is set on the control
-// all the same, so a group box's coloured caption does not colour what lies
-// inside it.
+// A style may shade a panel (a group box's inside) up to 3% darker than the
+// colour it stands on; text colours are made to read on that as well.
+constexpr int kPanelShading = 103;
+
+// The background a text role is drawn on.
+QPalette::ColorRole background_of(QPalette::ColorRole text_role) {
+    return text_role == QPalette::Text ? QPalette::Base
+           : text_role == QPalette::ButtonText ? QPalette::Button
+                                               : QPalette::Window;
+}
+
+// Text colour: the roles each kind draws its text with, against the layout's
+// light palette. A layout colour is shown as legible_text_color makes it on
+// its background; a default colour is the palette's, in every group (disabled
+// included), set on the control all the same, so a group box's coloured
+// caption does not colour what lies inside it.
 void apply_colors(QWidget *w, uint32_t type, const image::ControlOptions &o) {
     QPalette p = w->palette();
-    const QPalette platform = QApplication::palette(w);
+    const QPalette look = layout_palette();
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
         if (o.text_color != image::kDefaultColor) {
-            set_enabled_color(p, role, color_of(o.text_color));
-            p.setColor(QPalette::Disabled, role, platform.color(QPalette::Disabled, role));
+            QColor background = look.color(QPalette::Active, background_of(role)).darker(kPanelShading);
+            set_enabled_color(p, role, legible_text_color(color_of(o.text_color), background));
+            p.setColor(QPalette::Disabled, role, look.color(QPalette::Disabled, role));
         } else {
             for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-                p.setColor(group, role, platform.color(group, role));
+                p.setColor(group, role, look.color(group, role));
         }
     }
     if (o.back_color != image::kDefaultColor) {
@@ -94,6 +111,9 @@ MainWindow::MainWindow(const image::Form &form, std::function<void(uint32_t)> ru
         setWindowIcon(QIcon(icon));
     setEnabled(!(record_.flags & image::kFlagDisabled));
 
+    // The layout's pixel sizes assume this font, whatever the desktop's.
+    setFont(layout_default_font());
+
     auto *client = new QWidget(this);
     client->setObjectName("client");
     setCentralWidget(client);
@@ -103,10 +123,68 @@ MainWindow::MainWindow(const image::Form &form, std::function<void(uint32_t)> ru
         controls_[record.id] = {record.type_id, widget};
         bind_events(record, widget);
     }
-    std::unordered_set<QWidget *> widgets;
-    for (const auto &[id, c] : controls_) widgets.insert(c.widget);
-    set_reading_order(client, widgets);
+    set_tab_order(form_, [this](uint32_t id) {
+        const Control *c = control(id);
+        return c ? c->widget : nullptr;
+    });
+    bind_enter_buttons();
     build_menus();
+    bind_window_keys();
+}
+
+// Return in an edit box presses the button its layout names, as a group's
+// default button would.
+void MainWindow::bind_enter_buttons() {
+    for (const auto &record : form_.objects) {
+        if (record.type_id != TOLVAR_TYPE_ID_EDIT) continue;
+        auto options = image::read_control_options(record.options);
+        const Control *edit = control(record.id);
+        const Control *target = options ? control(options->enter_button) : nullptr;
+        auto *line = edit ? qobject_cast<QLineEdit *>(edit->widget) : nullptr;
+        auto *button = target ? qobject_cast<QAbstractButton *>(target->widget) : nullptr;
+        if (!line || !button) continue;
+        connect(line, &QLineEdit::returnPressed, button, [button] {
+            if (button->isEnabled() && button->isVisible()) button->click();
+        });
+    }
+}
+
+// Keys of the whole window: Ctrl+Tab and Ctrl+PgDown to the next page,
+// Ctrl+Shift+Tab and Ctrl+PgUp to the one before (round the end, the page
+// change handled as for a click); F10 opens the menu bar as Alt does.
+void MainWindow::bind_window_keys() {
+    auto on_key = [this](QKeySequence keys, auto action) {
+        auto *shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    for (const auto &[id, c] : controls_) {
+        auto *tabs = qobject_cast<TabControl *>(c.widget);
+        if (!tabs) continue;
+        // Shift+Tab comes as Backtab; a Backtab without a shortcut of its own is tried as Tab.
+        on_key(QKeySequence(Qt::CTRL | Qt::Key_Tab), [tabs] { tabs->step(1); });
+        on_key(QKeySequence(Qt::CTRL | Qt::Key_PageDown), [tabs] { tabs->step(1); });
+        on_key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), [tabs] { tabs->step(-1); });
+        on_key(QKeySequence(Qt::CTRL | Qt::Key_PageUp), [tabs] { tabs->step(-1); });
+        break;  // one tab control has the keys
+    }
+    on_key(QKeySequence(Qt::Key_F10), [this] { open_menu_bar(); });
+}
+
+// An Alt press and release where the focus is, which the menu bar takes as
+// Alt: its keyboard mode toggles (the first menu title highlighted, the
+// arrows moving along the bar). Where the style has no Alt navigation, the
+// first menu opens instead.
+void MainWindow::open_menu_bar() {
+    QMenuBar *bar = menuBar();
+    if (bar->actions().isEmpty()) return;
+    bool leaving = bar->hasFocus() || bar->activeAction();  // F10 again leaves the bar, as Alt does
+    QWidget *focus = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+    QKeyEvent alt_press(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(focus, &alt_press);
+    QKeyEvent alt_release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(focus, &alt_release);
+    if (!leaving && !bar->hasFocus() && !bar->activeAction()) bar->setActiveAction(bar->actions().first());
 }
 
 QWidget *MainWindow::parent_widget(const image::FormObject &record) {
@@ -128,7 +206,10 @@ namespace {
 QWidget *make_label(const image::ControlOptions &options, const QString &text, QWidget *parent) {
     auto *label = new Label(text, parent);
     label->setTextFormat(Qt::PlainText);  // a caption is shown as it is, never as markup
-    label->setWordWrap(true);
+    // One line per line of the caption: the layout sizes each label for its
+    // caption, and a wrap would push the end of one into a line below that
+    // the label has no room for.
+    label->setWordWrap(false);
     label->setAlignment(alignment_of(options.alignment) | Qt::AlignVCenter);
     if (options.label_style == 5) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     return label;
@@ -227,23 +308,67 @@ void MainWindow::bind_events(const image::FormObject &record, QWidget *w) {
     }
 }
 
+namespace {
+
+bool is_bound(const image::FormObject &record, int32_t event) {
+    for (const auto &b : record.bindings)
+        if (b.event == event) return true;
+    return false;
+}
+
+// The context-menu keys: the Menu key, and Shift+F10.
+bool is_menu_key(const QKeyEvent *key) {
+    return (key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier) ||
+           (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier);
+}
+
+// Where a menu opened from the keyboard stands: below the left end of a
+// list's current item where it is in view, else at the control's top left.
+QPoint keyboard_menu_position(QWidget *w) {
+    if (auto *view = qobject_cast<QAbstractItemView *>(w)) {
+        QRect item = view->visualRect(view->currentIndex()).intersected(view->viewport()->rect());
+        QPoint at = item.isEmpty() ? QPoint(0, 0) : QPoint(item.left(), item.bottom() + 1);
+        return view->viewport()->mapToGlobal(at);
+    }
+    return w->mapToGlobal(QPoint(0, 0));
+}
+
+}  // namespace
+
+// The right-button event run from the keyboard; a pop-up menu it opens stands
+// at the control's current item instead of at the mouse.
+void MainWindow::run_from_menu_key(const image::FormObject &record, QWidget *w) {
+    if (QApplication::activePopupWidget()) return;  // one key press opens one menu
+    popup_position_ = keyboard_menu_position(w);
+    run(image::kEventRightButton, record);
+    popup_position_.reset();
+}
+
 bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
     auto it = watched_.find(watched);
     if (it == watched_.end()) return QMainWindow::eventFilter(watched, event);
     const image::FormObject &record = *it->second;
-    if (event->type() == QEvent::FocusIn && watched == controls_[record.id].widget) {
+    QWidget *widget = controls_[record.id].widget;
+    bool right_button_bound = is_bound(record, image::kEventRightButton);
+    if (event->type() == QEvent::FocusIn && watched == widget) {
         run(image::kEventFocus, record);
     } else if (event->type() == QEvent::MouseButtonPress &&
                static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
-        bool bound = false;
-        for (const auto &b : record.bindings) bound |= b.event == image::kEventRightButton;
-        if (bound) {
+        if (right_button_bound) {
             run(image::kEventRightButton, record);
             return true;  // the right button does not change a list's selection
         }
-    } else if (event->type() == QEvent::ContextMenu) {
-        for (const auto &b : record.bindings)
-            if (b.event == image::kEventRightButton) return true;  // no default menu over a bound control
+    } else if (event->type() == QEvent::KeyPress && right_button_bound && watched == widget &&
+               is_menu_key(static_cast<QKeyEvent *>(event))) {
+        run_from_menu_key(record, widget);
+        return true;
+    } else if (event->type() == QEvent::ContextMenu && right_button_bound) {
+        // Some platforms turn the Menu key into a keyboard context-menu event
+        // (before the key press itself); a mouse one follows the right button
+        // already handled. No default menu opens over a bound control.
+        if (static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard)
+            run_from_menu_key(record, widget);
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -278,6 +403,11 @@ const MainWindow::Control *MainWindow::control(uint32_t id) const {
 QMenu *MainWindow::menu(uint32_t id) const {
     auto it = menus_.find(id);
     return it == menus_.end() ? nullptr : it->second;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted() && on_closed) on_closed();
 }
 
 void MainWindow::show_from_form() {

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <functional>
+#include <optional>
 #include <unordered_map>
 
 #include "image/form_format.h"
@@ -30,16 +31,27 @@ public:
     const Control *control(uint32_t id) const;
     // The top-level menu with this id (hidden ones included), or null.
     QMenu *menu(uint32_t id) const;
+    // Where a pop-up menu opens: set while a key runs a right-button event,
+    // empty for the mouse position.
+    const std::optional<QPoint> &popup_position() const { return popup_position_; }
+
+    // Called once the window has been closed (close box, menu item, a termination signal).
+    std::function<void()> on_closed;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     QWidget *make_widget(const image::FormObject &record, QWidget *parent);
     QWidget *parent_widget(const image::FormObject &record);
     void bind_events(const image::FormObject &record, QWidget *widget);
     void build_menus();
+    void bind_enter_buttons();
+    void bind_window_keys();
+    void open_menu_bar();
     void run(int32_t event, const image::FormObject &record);
+    void run_from_menu_key(const image::FormObject &record, QWidget *w);
 
     const image::Form &form_;
     const image::FormObject &record_;
@@ -47,6 +59,7 @@ private:
     std::unordered_map<uint32_t, Control> controls_;
     std::unordered_map<uint32_t, QMenu *> menus_;
     std::unordered_map<QObject *, const image::FormObject *> watched_;
+    std::optional<QPoint> popup_position_;
 };
 
 }  // namespace tolvar::kernel

@@ -34,10 +34,29 @@ private:
     int before_;
 };
 
+// A PNG's chunks each lie within the file: the PNG library allocates a
+// chunk's declared length before it reads the chunk, so a length beyond the
+// file (a few hundred bytes claiming a gigabyte of text) would cost that much
+// memory. Walked up to the end chunk; what follows it is not read.
+bool png_chunks_within(const QByteArray &bytes) {
+    static const char kSignature[] = "\x89PNG\r\n\x1a\n";
+    if (!bytes.startsWith(QByteArray::fromRawData(kSignature, 8))) return true;  // not a PNG
+    qsizetype at = 8;
+    while (at + 12 <= bytes.size()) {
+        auto byte = [&](qsizetype i) { return static_cast<quint32>(static_cast<uchar>(bytes[at + i])); };
+        quint64 length = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+        if (length > static_cast<quint64>(bytes.size() - at - 12)) return false;
+        bool end = bytes.mid(at + 4, 4) == "IEND";
+        at += 12 + static_cast<qsizetype>(length);
+        if (end) return true;
+    }
+    return at == bytes.size();
+}
+
 }  // namespace
 
 QImage bounded_picture(const QByteArray &bytes) {
-    if (bytes.isEmpty() || bytes.size() > kMaxFileBytes) return {};
+    if (bytes.isEmpty() || bytes.size() > kMaxFileBytes || !png_chunks_within(bytes)) return {};
     QBuffer buffer;
     buffer.setData(bytes);
     if (!buffer.open(QIODevice::ReadOnly)) return {};

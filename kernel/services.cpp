@@ -12,7 +12,9 @@
 #include "kernel/busy_cursor.h"
 #include "kernel/control_services.h"
 #include "kernel/control_widgets.h"
+#include "kernel/event_pump.h"
 #include "kernel/file_commands.h"
+#include "kernel/guarded.h"
 #include "kernel/internet_library.h"
 #include "kernel/kernel_state.h"
 #include "kernel/object_services.h"
@@ -29,22 +31,11 @@ const char *error_description(int32_t code) {
         case TOLVAR_ERROR_INDEX_BELOW: return "array element number below 1";
         case TOLVAR_ERROR_WRONG_TYPE: return "a value is not of the required type";
         case TOLVAR_ERROR_DLL_ARGUMENTS: return "a DLL command did not take the arguments it declares";
+        case TOLVAR_ERROR_UNEXPECTED: return "an operation failed unexpectedly (out of memory or an internal fault)";
         default: return "unknown run-time error";
     }
 }
 
-
-// The program asks for pending window messages between every 512-byte piece
-// of a reply. A full event-loop iteration (a GLib iteration and a poll) each
-// time would cost more than reading the piece, so at most one runs per
-// millisecond: the window is still repainted and its timers still fire.
-void process_pending_events() {
-    using clock = std::chrono::steady_clock;
-    static clock::time_point last;
-    if (clock::now() - last < std::chrono::milliseconds(1)) return;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    last = clock::now();
-}
 
 tolvar_arg library_command(uint32_t library, uint32_t command, int32_t count, const tolvar_arg *args) {
     if (library == TOLVAR_LIB_EAPI && command == TOLVAR_LCMD_OPEN_ADDRESS && count >= 1) {
@@ -115,7 +106,20 @@ void end_program() {
 int32_t event_loop(int32_t) {
     KernelState &s = state();
     if (s.quit_requested || !s.window || !s.window->isVisible()) return 0;
-    return QApplication::exec();
+    s.in_event_loop = true;
+    int32_t code = QApplication::exec();
+    s.in_event_loop = false;
+    return code;
+}
+
+// Closing the window ends the program whatever handler runs: every event
+// loop ends at once (nested ones included, so an exchange waiting in one is
+// abandoned), later message boxes are not shown, and the program's event
+// loop returns to its clean-up.
+void window_closed() {
+    KernelState &s = state();
+    s.quit_requested = true;
+    if (s.in_event_loop) QCoreApplication::exit(0);
 }
 
 int32_t load_window(uint32_t window) {
@@ -124,6 +128,7 @@ int32_t load_window(uint32_t window) {
     s.window = std::make_unique<MainWindow>(s.program->form, [](uint32_t code_offset) {
         run_routine(state().program->block.program.code_data + code_offset);
     });
+    s.window->on_closed = window_closed;
     s.window->show_from_form();
     return 1;
 }
@@ -186,10 +191,14 @@ void run_routine(uint64_t address) {
     if (tolvar_routine r = state().program->routine_at(address)) r(0, nullptr);
 }
 
+// Every service behind the guard: the program calls them from its own frames,
+// and no exception may unwind back into them.
 tolvar_services service_table() {
-    return {stop_with_runtime_error, dll_command, library_command, kernel_command, get_property,
-            set_property,  allocate_block, resize_block,  release_block,  end_program,
-            event_loop,    load_window,  special};
+    return {guarded<stop_with_runtime_error>, guarded<dll_command>,   guarded<library_command>,
+            guarded<kernel_command>,          guarded<get_property>,  guarded<set_property>,
+            guarded<allocate_block>,          guarded<resize_block>,  guarded<release_block>,
+            guarded<end_program>,             guarded<event_loop>,    guarded<load_window>,
+            guarded<special>};
 }
 
 }  // namespace tolvar::kernel

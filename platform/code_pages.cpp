@@ -78,6 +78,16 @@ void substitute(const void *context, UConverterFromUnicodeArgs *args, const UCha
     else ucnv_cbFromUWriteBytes(args, s->bytes.data(), static_cast<int32_t>(s->bytes.size()), 0, err);
 }
 
+// A byte sequence that is no character of the code page becomes the code
+// page's Unicode default character: U+003F for 936 and 950 (Windows' CPINFO),
+// U+FFFD for UTF-8.
+void substitute_unit(const void *context, UConverterToUnicodeArgs *args, const char *, int32_t,
+                     UConverterCallbackReason reason, UErrorCode *err) {
+    if (reason != UCNV_UNASSIGNED && reason != UCNV_ILLEGAL && reason != UCNV_IRREGULAR) return;
+    *err = U_ZERO_ERROR;
+    ucnv_cbToUWriteUChars(args, static_cast<const UChar *>(context), 1, 0, err);
+}
+
 }  // namespace
 
 bool known_code_page(UINT code_page) { return converter_name(code_page) != nullptr; }
@@ -123,9 +133,11 @@ Encoding encode(UINT code_page, std::u16string_view units, bool best_fit, std::s
 std::optional<std::u16string> decode(UINT code_page, std::string_view bytes, bool stop_on_invalid) {
     UConverter *c = converter(code_page, true);
     if (!c) return std::nullopt;
+    static const UChar kQuestionMark = u'?', kReplacement = 0xFFFD;
+    const UChar *unicode_default = is_utf8(code_page) ? &kReplacement : &kQuestionMark;
     UErrorCode err = U_ZERO_ERROR;
-    ucnv_setToUCallBack(c, stop_on_invalid ? UCNV_TO_U_CALLBACK_STOP : UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr,
-                        nullptr, &err);
+    if (stop_on_invalid) ucnv_setToUCallBack(c, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
+    else ucnv_setToUCallBack(c, substitute_unit, unicode_default, nullptr, nullptr, &err);
     ucnv_resetToUnicode(c);
     std::u16string out(bytes.size() + 1, u'\0');  // a byte gives at most one unit in these code pages
     const char *source = bytes.data(), *end = source + bytes.size();

@@ -81,7 +81,10 @@ std::optional<CookieRecord> cookie_record(std::string_view url, std::string_view
     } else {
         c.domain = parts.host;
     }
-    if (c.path.empty()) {
+    // A "path=" that does not begin with "/" names no path (no request path
+    // would ever match it, and the cookie file could not keep it): the
+    // address's directory is used, as for a cookie without one.
+    if (c.path.empty() || c.path[0] != '/') {
         c.path = parts.path.substr(0, parts.path.rfind('/'));
         if (c.path.empty()) c.path = "/";
     }

@@ -27,8 +27,8 @@ struct CookieRecord {
 };
 
 // The value ends at the first ';' of `data`; "domain=" (a leading dot dropped)
-// must match the address's host; "path=" as given, else the directory of the
-// address's path; "expires=" makes the cookie persistent, and a date in the
+// must match the address's host; "path=" as given when it begins with "/",
+// else the directory of the address's path; "expires=" makes the cookie persistent, and a date in the
 // past (or one that cannot be read) deletes it; other attributes are ignored.
 // Nothing when the address is not an http(s) address, the name is empty, the
 // domain does not fit, a field holds a control character, or the cookie is

@@ -165,12 +165,25 @@ UChar32 simplified(UChar32 c) {
 
 }  // namespace
 
-STANDIN_EXPORT DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+// The other stand-ins reach this value through SetLastError; here it is at hand.
+void tolvar::platform::set_last_error(DWORD error) { g_last_error = error; }
 
-STANDIN_EXPORT DWORD GetLastError() { return g_last_error; }
-STANDIN_EXPORT void SetLastError(DWORD error) { g_last_error = error; }
+STANDIN_FUNCTION(DWORD, GetCurrentProcessId, ()) {
+    return static_cast<DWORD>(getpid());
+}
+STANDIN_FUNCTION_END(0)
 
-STANDIN_EXPORT int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int length, LPWSTR out, int size) {
+STANDIN_FUNCTION(DWORD, GetLastError, ()) {
+    return g_last_error;
+}
+STANDIN_FUNCTION_END(0)
+
+STANDIN_FUNCTION(void, SetLastError, (DWORD error)) {
+    g_last_error = error;
+}
+STANDIN_FUNCTION_END()
+
+STANDIN_FUNCTION(int, MultiByteToWideChar, (UINT code_page, DWORD flags, LPCSTR text, int length, LPWSTR out, int size)) {
     std::lock_guard lock(g_lock);
     if (!tolvar::platform::known_code_page(code_page) || !text || length == 0 || size < 0 || (size > 0 && !out))
         return fail(ERROR_INVALID_PARAMETER);
@@ -194,9 +207,11 @@ STANDIN_EXPORT int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text,
     g_last_decoded.forget();
     return deliver_units(result.data(), count, out, size);
 }
+STANDIN_FUNCTION_END(0)
 
-STANDIN_EXPORT int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR units, int length, LPSTR out, int size,
-                                       LPCSTR default_char, BOOL *used_default) {
+STANDIN_FUNCTION(int, WideCharToMultiByte,
+                 (UINT code_page, DWORD flags, LPCWSTR units, int length, LPSTR out, int size, LPCSTR default_char,
+                  BOOL *used_default)) {
     std::lock_guard lock(g_lock);
     if (!tolvar::platform::known_code_page(code_page) || !units || length == 0 || size < 0 || (size > 0 && !out))
         return fail(ERROR_INVALID_PARAMETER);
@@ -227,8 +242,9 @@ STANDIN_EXPORT int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR unit
     g_last_encoded.forget();
     return deliver_bytes(code_page, result.data(), count, out, size);
 }
+STANDIN_FUNCTION_END(0)
 
-STANDIN_EXPORT int LCMapStringA(LCID, DWORD flags, LPCSTR text, int length, LPSTR out, int size) {
+STANDIN_FUNCTION(int, LCMapStringA, (LCID, DWORD flags, LPCSTR text, int length, LPSTR out, int size)) {
     std::lock_guard lock(g_lock);
     if (!(flags & LCMAP_SIMPLIFIED_CHINESE) || !text || length == 0 || size < 0 || (size > 0 && !out))
         return fail(ERROR_INVALID_PARAMETER);
@@ -254,3 +270,4 @@ STANDIN_EXPORT int LCMapStringA(LCID, DWORD flags, LPCSTR text, int length, LPST
     if (result.size() != static_cast<size_t>(n)) result.assign(text, static_cast<size_t>(n));
     return deliver_bytes(936, result.data(), static_cast<int>(result.size()), out, size);
 }
+STANDIN_FUNCTION_END(0)

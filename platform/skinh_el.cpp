@@ -55,7 +55,7 @@ constexpr const char *kSkinProperty = "tolvar_skin";
 }  // namespace
 
 // Returns 1 when the skin was put on, 0 when the plain look stays.
-STANDIN_EXPORT int SkinH_AttachRes(const void *bytes, int count, LPCSTR, int, int, int) {
+STANDIN_FUNCTION(int, SkinH_AttachRes, (const void *bytes, int count, LPCSTR, int, int, int)) {
     auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
     if (!app) return 0;
     QString sheet = skin_text(bytes, count);
@@ -68,3 +68,4 @@ STANDIN_EXPORT int SkinH_AttachRes(const void *bytes, int count, LPCSTR, int, in
     app->setProperty(kSkinProperty, false);
     return 0;
 }
+STANDIN_FUNCTION_END(0)

@@ -83,36 +83,42 @@ enum { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6
 
 }  // namespace
 
-STANDIN_EXPORT BOOL EnumWindows(WNDENUMPROC callback, LPARAM parameter) {
+// An exception from the callback ends the enumeration as a failure.
+STANDIN_FUNCTION(BOOL, EnumWindows, (WNDENUMPROC callback, LPARAM parameter)) {
     if (!callback) return FALSE;
     for (QWidget *w : top_level_windows())
         if (!callback(handle_of(w), parameter)) break;
     return TRUE;
 }
+STANDIN_FUNCTION_END(FALSE)
 
-STANDIN_EXPORT BOOL IsWindowVisible(HWND window) {
+STANDIN_FUNCTION(BOOL, IsWindowVisible, (HWND window)) {
     QWidget *w = widget_of(window);
     return w && w->isVisible() ? TRUE : FALSE;
 }
+STANDIN_FUNCTION_END(FALSE)
 
-STANDIN_EXPORT DWORD GetWindowThreadProcessId(HWND window, LPDWORD process) {
+STANDIN_FUNCTION(DWORD, GetWindowThreadProcessId, (HWND window, LPDWORD process)) {
     if (!widget_of(window)) return 0;
     if (process) *process = static_cast<DWORD>(getpid());
     return static_cast<DWORD>(syscall(SYS_gettid));
 }
+STANDIN_FUNCTION_END(0)
 
-STANDIN_EXPORT int GetWindowTextA(HWND window, LPSTR text, int size) {
+STANDIN_FUNCTION(int, GetWindowTextA, (HWND window, LPSTR text, int size)) {
     QWidget *w = widget_of(window);
     return copy_gbk(w ? w->windowTitle() : QString(), text, size);
 }
+STANDIN_FUNCTION_END(0)
 
-STANDIN_EXPORT int GetClassNameA(HWND window, LPSTR name, int size) {
+STANDIN_FUNCTION(int, GetClassNameA, (HWND window, LPSTR name, int size)) {
     QWidget *w = widget_of(window);
     return copy_gbk(w ? QString::fromLatin1(w->metaObject()->className()) : QString(), name, size);
 }
+STANDIN_FUNCTION_END(0)
 
 // A modal box over `owner` (or over nothing), run in a nested event loop.
-STANDIN_EXPORT int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+STANDIN_FUNCTION(int, MessageBoxA, (HWND owner, LPCSTR text, LPCSTR caption, UINT type)) {
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) return 0;
     QMessageBox box(widget_of(owner));
     box.setWindowTitle(caption ? from_gbk(caption) : QString("Error"));
@@ -147,3 +153,4 @@ STANDIN_EXPORT int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT typ
     // Closed without a button: Cancel where there is one, else the only button.
     return kind == 0 ? IDOK : kind == 4 || kind == 2 ? 0 : IDCANCEL;
 }
+STANDIN_FUNCTION_END(0)

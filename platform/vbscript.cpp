@@ -295,11 +295,9 @@ private:
 
 }  // namespace
 
-STANDIN_EXPORT tolvar_dispatch *tolvar_create_object(const char *progid) noexcept {
+// A new object of the class `progid`, or null for a class this library does not hold.
+STANDIN_FUNCTION(tolvar_dispatch *, tolvar_create_object, (const char *progid)) {
     if (!progid || tolvar::platform::ascii_lower(progid) != "vbscript.regexp") return nullptr;
-    try {
-        return (new RegExp)->interface();
-    } catch (...) {
-        return nullptr;
-    }
+    return (new RegExp)->interface();
 }
+STANDIN_FUNCTION_END(nullptr)

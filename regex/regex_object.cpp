@@ -2,10 +2,10 @@
 
 #include <array>
 #include <cstring>
-#include <new>
 
 #include "regex/regex_content.h"
 #include "runtime/arguments.h"
+#include "runtime/routine.h"
 #include "runtime/runtime.h"
 
 using namespace tolvar::regex;
@@ -17,7 +17,8 @@ namespace {
 
 constexpr char kProgId[] = "VBScript.RegExp";
 
-char *new_text(const std::string &text) { return tolvar::runtime::new_text(text); }
+// A new heap text handed across the operation table; the caller releases it.
+char *handed_text(const std::string &text) { return tolvar::runtime::new_text(text).release(); }
 
 tolvar_arg text(const char *t) { return tolvar::runtime::text_arg(t ? t : ""); }
 
@@ -30,23 +31,28 @@ ObjectRef match_at(const RegexObject *self, int32_t index) {
 }  // namespace
 
 // Slot 0: releases both references; the owner frees the object itself.
-extern "C" void regex_destroy(RegexObject *self) noexcept {
+TOLVAR_ROUTINE(void, regex_destroy, (RegexObject *self)) {
     self->matches.reset();
     self->engine.reset();
 }
+TOLVAR_ROUTINE_END
 
 // Slot 1: a new object sharing engine and matches until either side runs
 // create or execute.
-extern "C" RegexObject *regex_copy(const RegexObject *self) noexcept { return new (std::nothrow) RegexObject(*self); }
+TOLVAR_ROUTINE(RegexObject *, regex_copy, (const RegexObject *self)) {
+    return new RegexObject(*self);
+}
+TOLVAR_ROUTINE_END
 
 // Slot 2: a new engine with the options (true where not given) and the pattern.
-extern "C" int32_t regex_create(RegexObject *self, const char *pattern, OptionalBool ignore_case,
-                                OptionalBool multiline, OptionalBool global) noexcept {
+TOLVAR_ROUTINE(int32_t, regex_create,
+               (RegexObject *self, const char *pattern, OptionalBool ignore_case, OptionalBool multiline,
+                OptionalBool global)) {
     self->matches.reset();
     self->engine.reset();
+    self->match_count = 0;
     self->engine = tolvar::runtime::create_object(kProgId);
     if (self->engine.empty()) return 0;
-    self->match_count = 0;
     using tolvar::runtime::bool_arg;
     tolvar::runtime::put_property(self->engine, "IgnoreCase", bool_arg(ignore_case.given ? ignore_case.value : true));
     tolvar::runtime::put_property(self->engine, "Multiline", bool_arg(multiline.given ? multiline.value : true));
@@ -54,21 +60,25 @@ extern "C" int32_t regex_create(RegexObject *self, const char *pattern, Optional
     tolvar::runtime::put_property(self->engine, "Pattern", text(pattern));
     return 1;
 }
+TOLVAR_ROUTINE_END
 
 // Slot 3.
-extern "C" char *regex_pattern(const RegexObject *self) noexcept {
-    if (self->engine.empty()) return new_text("");
-    return new_text(tolvar::runtime::get_property(self->engine, "Pattern").text());
+TOLVAR_ROUTINE(char *, regex_pattern, (const RegexObject *self)) {
+    if (self->engine.empty()) return handed_text("");
+    return handed_text(tolvar::runtime::get_property(self->engine, "Pattern").text());
 }
+TOLVAR_ROUTINE_END
 
 // Slot 4: the matches and their count stay as they are.
-extern "C" char *regex_replace(RegexObject *self, const char *source, OptionalText replacement) noexcept {
-    return new_text(tolvar::runtime::call_method(self->engine, "Replace", {text(source), text(replacement.value)}).text());
+TOLVAR_ROUTINE(char *, regex_replace, (RegexObject *self, const char *source, OptionalText replacement)) {
+    return handed_text(
+        tolvar::runtime::call_method(self->engine, "Replace", {text(source), text(replacement.value)}).text());
 }
+TOLVAR_ROUTINE_END
 
 // Slot 5: replaces the match collection with this search's; -1 when the
 // engine could not search.
-extern "C" int32_t regex_execute(RegexObject *self, const char *subject) noexcept {
+TOLVAR_ROUTINE(int32_t, regex_execute, (RegexObject *self, const char *subject)) {
     ObjectValue found = tolvar::runtime::call_method(self->engine, "Execute", {text(subject)});
     self->matches = found.take_object();
     if (found.failed() || self->matches.empty()) {
@@ -78,31 +88,38 @@ extern "C" int32_t regex_execute(RegexObject *self, const char *subject) noexcep
     self->match_count = static_cast<int32_t>(tolvar::runtime::get_property(self->matches, "Count").number());
     return self->match_count;
 }
+TOLVAR_ROUTINE_END
 
 // Slot 6.
-extern "C" int32_t regex_count(const RegexObject *self) noexcept { return self->match_count; }
+TOLVAR_ROUTINE(int32_t, regex_count, (const RegexObject *self)) {
+    return self->match_count;
+}
+TOLVAR_ROUTINE_END
 
 // Slot 7: match `index` from 1; empty outside 1 to count.
-extern "C" char *regex_match_text(const RegexObject *self, int32_t index) noexcept {
+TOLVAR_ROUTINE(char *, regex_match_text, (const RegexObject *self, int32_t index)) {
     ObjectRef match = match_at(self, index);
-    return new_text(tolvar::runtime::get_property(match, "Value").text());
+    return handed_text(tolvar::runtime::get_property(match, "Value").text());
 }
+TOLVAR_ROUTINE_END
 
 // Slot 8: sub-match `sub` (from 1) of match `index`; empty when the group took no part.
-extern "C" char *regex_submatch_text(const RegexObject *self, int32_t index, int32_t sub) noexcept {
+TOLVAR_ROUTINE(char *, regex_submatch_text, (const RegexObject *self, int32_t index, int32_t sub)) {
     ObjectRef match = match_at(self, index);
     ObjectRef submatches = tolvar::runtime::get_property(match, "SubMatches").take_object();
-    return new_text(
+    return handed_text(
         tolvar::runtime::get_property(submatches, "Item", tolvar::runtime::double_arg(static_cast<double>(sub) - 1.0)).text());
 }
+TOLVAR_ROUTINE_END
 
 // Slot 9: the number of capture groups, read from the first match.
-extern "C" int32_t regex_submatch_count(const RegexObject *self) noexcept {
+TOLVAR_ROUTINE(int32_t, regex_submatch_count, (const RegexObject *self)) {
     if (self->match_count == 0) return 0;
     ObjectRef first = tolvar::runtime::get_property(self->matches, "Item", tolvar::runtime::int_arg(0)).take_object();
     ObjectRef submatches = tolvar::runtime::get_property(first, "SubMatches").take_object();
     return static_cast<int32_t>(tolvar::runtime::get_property(submatches, "Count").number());
 }
+TOLVAR_ROUTINE_END
 
 namespace tolvar::regex {
 
@@ -124,11 +141,7 @@ Fn operation(const RegexObject &object, uint32_t slot) {
     return reinterpret_cast<Fn>(natives[slot]);
 }
 
-std::string take(char *text) {
-    std::string s = text ? text : "";
-    runtime::release(text);
-    return s;
-}
+std::string take(char *text) { return std::string(runtime::text_view(runtime::Text(text))); }
 
 }  // namespace
 

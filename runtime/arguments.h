@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "abi/tolvar_abi.h"
+#include "runtime/owned.h"
 
 namespace tolvar::runtime {
 
@@ -19,9 +20,9 @@ inline tolvar_arg control_ref(uint32_t control) { return {TOLVAR_MAIN_WINDOW, co
 // Runs kernel command `command` with these arguments.
 tolvar_arg kernel_command(uint32_t command, std::initializer_list<tolvar_arg> args);
 tolvar_arg kernel_command(uint32_t command, const tolvar_arg *args, int32_t count);
-// A result that is a text, as a heap text the caller releases (a new empty text when none came).
-char *owned_text(const tolvar_arg &result);
-// A result that is a byte set, as a heap byte set the caller releases (a new empty one when none came).
-void *owned_bytes(const tolvar_arg &result);
+// A result that is a text, owned (a new empty text when none came).
+Text owned_text(const tolvar_arg &result);
+// A result that is a byte set, owned (a new empty one when none came).
+ByteSet owned_bytes(const tolvar_arg &result);
 
 }  // namespace tolvar::runtime

@@ -11,7 +11,7 @@ namespace {
 bool logical(const tolvar_arg &result) { return result.type == TOLVAR_TYPE_BOOL && result.low != 0; }
 }  // namespace
 
-void *read_file(const char *path) { return owned_bytes(kernel_command(TOLVAR_KCMD_READ_FILE, {text_arg(path)})); }
+ByteSet read_file(const char *path) { return owned_bytes(kernel_command(TOLVAR_KCMD_READ_FILE, {text_arg(path)})); }
 
 bool file_exists(const char *path) { return logical(kernel_command(TOLVAR_KCMD_FILE_EXISTS, {text_arg(path)})); }
 
@@ -19,7 +19,10 @@ int32_t open_file(const char *path) {
     return static_cast<int32_t>(kernel_command(TOLVAR_KCMD_OPEN_FILE, {text_arg(path)}).low);
 }
 
-char *read_text(int32_t file) { return owned_text(kernel_command(TOLVAR_KCMD_READ_TEXT, {int_arg(file)})); }
+Text read_text(int32_t file, int32_t most) {
+    if (most > 0) return owned_text(kernel_command(TOLVAR_KCMD_READ_TEXT, {int_arg(file), int_arg(most)}));
+    return owned_text(kernel_command(TOLVAR_KCMD_READ_TEXT, {int_arg(file)}));
+}
 
 void close_file(int32_t file) { kernel_command(TOLVAR_KCMD_CLOSE_FILE, {int_arg(file)}); }
 

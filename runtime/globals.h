@@ -1,24 +1,19 @@
-// The program's two globals, alive for the whole run.
+// The program's two globals, alive for the whole run and released by the
+// clean-up routine.
 #pragma once
 
-#include <cstdint>
+#include "runtime/owned.h"
+#include "runtime/window_list.h"
 
 namespace tolvar::runtime {
 
-// A window record of `window list`: three integers, then two texts.
-struct WindowRecord {
-    int32_t handle;
-    int32_t process;
-    int32_t thread;
-    char *title;
-    char *class_name;
-};
-
 struct Globals {
-    char *referrer_number = nullptr;  // set by the window's start-up; null until then
-    void *window_list = nullptr;      // array of WindowRecord references
+    Text referrer_number;    // set by the window's start-up; empty until then
+    WindowList window_list;  // array of WindowRecord references
 };
 
+// Never destroyed: what it holds is released by the clean-up routine while
+// the kernel's service table still exists, never at the process's exit.
 Globals &globals();
 
 }  // namespace tolvar::runtime

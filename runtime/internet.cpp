@@ -5,9 +5,9 @@
 
 namespace tolvar::runtime {
 
-void *read_web_page(const char *address) {
-    tolvar_arg arg = text_arg(address);
-    return owned_bytes(services().library_command(TOLVAR_LIB_INTERNET, TOLVAR_LCMD_READ_PAGE, 1, &arg));
+ByteSet read_web_page(const char *address, int32_t most) {
+    tolvar_arg args[] = {text_arg(address), int_arg(most)};
+    return owned_bytes(services().library_command(TOLVAR_LIB_INTERNET, TOLVAR_LCMD_READ_PAGE, most > 0 ? 2 : 1, args));
 }
 
 }  // namespace tolvar::runtime

@@ -1,6 +1,7 @@
 #include "runtime/objects.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "runtime/arguments.h"
@@ -17,16 +18,13 @@ void ObjectRef::reset() {
     handle_ = nullptr;
 }
 
-ObjectValue::~ObjectValue() {
-    if (value_.type == TOLVAR_TYPE_TEXT) release(tolvar_arg_pointer(value_));
-    if (value_.type == TOLVAR_TYPE_OBJECT) ObjectRef(tolvar_arg_pointer(value_)).reset();
+ObjectValue::ObjectValue(tolvar_arg value) : value_(value) {
+    if (value.type == TOLVAR_TYPE_TEXT) text_ = Text(static_cast<char *>(tolvar_arg_pointer(value)));
+    if (value.type == TOLVAR_TYPE_OBJECT) object_ = ObjectRef(tolvar_arg_pointer(value));
 }
 
 std::string ObjectValue::text() const {
-    if (value_.type == TOLVAR_TYPE_TEXT) {
-        auto *t = static_cast<const char *>(tolvar_arg_pointer(value_));
-        return t ? t : "";
-    }
+    if (value_.type == TOLVAR_TYPE_TEXT) return std::string(text_view(text_));
     if (value_.type == TOLVAR_TYPE_INT || value_.type == TOLVAR_TYPE_DOUBLE) {
         double n = number();
         return n == static_cast<double>(static_cast<int64_t>(n)) ? std::to_string(static_cast<int64_t>(n)) : std::to_string(n);
@@ -50,9 +48,8 @@ double ObjectValue::number() const {
 
 ObjectRef ObjectValue::take_object() {
     if (value_.type != TOLVAR_TYPE_OBJECT) return {};
-    ObjectRef object(tolvar_arg_pointer(value_));
     value_ = {0, 0, TOLVAR_TYPE_NONE};
-    return object;
+    return std::move(object_);
 }
 
 tolvar_arg double_arg(double v) {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "abi/tolvar_abi.h"
+#include "runtime/owned.h"
 
 namespace tolvar::runtime {
 
@@ -37,10 +38,7 @@ private:
 // The value a member gave, owning its text or object until taken.
 class ObjectValue {
 public:
-    explicit ObjectValue(tolvar_arg value) : value_(value) {}
-    ObjectValue(const ObjectValue &) = delete;
-    ObjectValue &operator=(const ObjectValue &) = delete;
-    ~ObjectValue();
+    explicit ObjectValue(tolvar_arg value);
 
     bool failed() const { return value_.type == TOLVAR_TYPE_ERROR; }
     int32_t error() const { return failed() ? static_cast<int32_t>(value_.low) : 0; }
@@ -50,6 +48,8 @@ public:
 
 private:
     tolvar_arg value_;
+    Text text_;        // the text a text value holds
+    ObjectRef object_;  // the object an object value holds, until taken
 };
 
 inline tolvar_arg bool_arg(bool v) { return {v ? 1u : 0u, 0, TOLVAR_TYPE_BOOL}; }

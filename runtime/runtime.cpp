@@ -59,13 +59,14 @@ uint32_t routine_address(std::string_view routine) {
     return code_u32(routine_refs_at() + 4 * passed_routine_index(routine));
 }
 
+// Before the start routine has attached the program there is no table to
+// report through.
 void runtime_error(int32_t code) {
-    services().runtime_error(code);
+    if (g_program.block) services().runtime_error(code);
     std::abort();  // the kernel never returns from a run-time error
 }
 void *allocate(uint32_t size) { return services().allocate(size); }
 void *resize(void *block, uint32_t size) { return services().resize(block, size); }
-void release(void *block) { services().release(block); }
 void end_program() { services().end_program(); }
 int32_t event_loop() { return services().event_loop(0); }
 int32_t load_window(uint32_t window) { return services().load_window(window); }
@@ -87,11 +88,12 @@ void *native_routine_at(uint32_t address) {
 
 void *dll_function(Dll command) { return services().dll_command(static_cast<uint32_t>(command)); }
 
-void *new_bytes(const void *data, uint32_t length) {
-    auto *block = static_cast<uint8_t *>(allocate(8 + length));
+ByteSet new_bytes(const void *data, uint32_t length) {
+    ByteSet block(allocate(8 + length));
+    auto *bytes = static_cast<uint8_t *>(block.get());
     const uint32_t header[2] = {1, length};
-    std::memcpy(block, header, 8);
-    if (length) std::memcpy(block + 8, data, length);
+    std::memcpy(bytes, header, 8);
+    if (length) std::memcpy(bytes + 8, data, length);
     return block;
 }
 
@@ -104,10 +106,10 @@ uint32_t bytes_length(const void *byte_set) {
 
 const uint8_t *bytes_data(const void *byte_set) { return static_cast<const uint8_t *>(byte_set) + 8; }
 
-char *new_text(std::string_view text) {
-    auto *t = static_cast<char *>(allocate(static_cast<uint32_t>(text.size() + 1)));
-    std::memcpy(t, text.data(), text.size());
-    t[text.size()] = 0;
+Text new_text(std::string_view text) {
+    Text t(static_cast<char *>(allocate(static_cast<uint32_t>(text.size() + 1))));
+    if (!text.empty()) std::memcpy(t.get(), text.data(), text.size());
+    t.get()[text.size()] = 0;
     return t;
 }
 
@@ -137,13 +139,13 @@ tolvar_arg kernel_command(uint32_t command, const tolvar_arg *args, int32_t coun
     return services().kernel_command(command, count, args);
 }
 
-char *owned_text(const tolvar_arg &result) {
-    if (result.type == TOLVAR_TYPE_TEXT && tolvar_arg_pointer(result)) return static_cast<char *>(tolvar_arg_pointer(result));
+Text owned_text(const tolvar_arg &result) {
+    if (result.type == TOLVAR_TYPE_TEXT && tolvar_arg_pointer(result)) return Text(static_cast<char *>(tolvar_arg_pointer(result)));
     return new_text("");
 }
 
-void *owned_bytes(const tolvar_arg &result) {
-    if (result.type == TOLVAR_TYPE_BYTES && tolvar_arg_pointer(result)) return tolvar_arg_pointer(result);
+ByteSet owned_bytes(const tolvar_arg &result) {
+    if (result.type == TOLVAR_TYPE_BYTES && tolvar_arg_pointer(result)) return ByteSet(tolvar_arg_pointer(result));
     return new_bytes(nullptr, 0);
 }
 

@@ -9,6 +9,7 @@
 #include "abi/tolvar_abi.h"
 #include "runtime/dll_commands.h"
 #include "runtime/image_content.h"
+#include "runtime/owned.h"
 
 namespace tolvar::runtime {
 
@@ -22,11 +23,11 @@ const uint8_t *const_data(const Constant &constant);
 // The image-relative address of a routine the code passes by address.
 uint32_t routine_address(std::string_view routine);
 
-// Service slots.
+// Service slots. A block from allocate or resize is raw memory until an
+// owner (runtime/owned.h) takes it.
 [[noreturn]] void runtime_error(int32_t code);
 void *allocate(uint32_t size);
 void *resize(void *block, uint32_t size);
-void release(void *block);
 void end_program();
 int32_t event_loop();
 int32_t load_window(uint32_t window);
@@ -44,13 +45,13 @@ template <class Fn>
 Fn dll(Dll command);
 void *dll_function(Dll command);
 
-// A new heap text holding `text`; the caller releases it.
-char *new_text(std::string_view text);
+// A new heap text holding `text`.
+Text new_text(std::string_view text);
 // The kernel's message box: the text, an OK button, the window's title as title.
 void message_box(const char *text);
 
 // Byte sets: u32 1, u32 length, then the bytes.
-void *new_bytes(const void *data, uint32_t length);
+ByteSet new_bytes(const void *data, uint32_t length);
 uint32_t bytes_length(const void *byte_set);  // 0 for a missing byte set
 const uint8_t *bytes_data(const void *byte_set);
 

@@ -8,11 +8,11 @@ namespace tolvar::runtime {
 
 uint32_t text_length(const char *text) { return text ? static_cast<uint32_t>(std::strlen(text)) : 0; }
 
-char *join(std::initializer_list<const char *> texts) {
+Text join(std::initializer_list<const char *> texts) {
     uint32_t total = 0;
     for (const char *t : texts) total += text_length(t);
-    auto *out = static_cast<char *>(allocate(total + 1));
-    char *at = out;
+    Text out(static_cast<char *>(allocate(total + 1)));
+    char *at = out.get();
     for (const char *t : texts) {
         uint32_t n = text_length(t);
         if (n) std::memcpy(at, t, n);

@@ -22,7 +22,7 @@ tolvar_arg command(uint32_t command, std::initializer_list<tolvar_arg> args) { r
 
 }  // namespace
 
-char *text_of(uint32_t control) {
+Text text_of(uint32_t control) {
     return owned_text(services().get_property(TOLVAR_MAIN_WINDOW, control, TOLVAR_PROP_TEXT, -1));
 }
 
@@ -45,11 +45,11 @@ void set_address(uint32_t control, const char *address) {
     services().set_property(TOLVAR_MAIN_WINDOW, control, TOLVAR_PROP_ADDRESS, -1, text_arg(address));
 }
 
-char *address_of(uint32_t control) {
+Text address_of(uint32_t control) {
     return owned_text(services().get_property(TOLVAR_MAIN_WINDOW, control, TOLVAR_PROP_ADDRESS, -1));
 }
 
-void *picture_of(uint32_t picture_box) {
+ByteSet picture_of(uint32_t picture_box) {
     return owned_bytes(services().get_property(TOLVAR_MAIN_WINDOW, picture_box, TOLVAR_PROP_PICTURE, -1));
 }
 
@@ -57,7 +57,7 @@ void set_picture(uint32_t picture_box, const void *byte_set) {
     services().set_property(TOLVAR_MAIN_WINDOW, picture_box, TOLVAR_PROP_PICTURE, -1, bytes_arg(byte_set));
 }
 
-void *picture_as_bmp(const void *byte_set) {
+ByteSet picture_as_bmp(const void *byte_set) {
     tolvar_arg arg = bytes_arg(byte_set);
     return owned_bytes(services().library_command(TOLVAR_LIB_IMG_CONVERTER, TOLVAR_LCMD_TO_BMP, 1, &arg));
 }
@@ -77,7 +77,7 @@ void list_clear(uint32_t list_box) { command(TOLVAR_KCMD_LIST_CLEAR, {control_re
 int32_t list_count(uint32_t list_box) {
     return static_cast<int32_t>(command(TOLVAR_KCMD_LIST_COUNT, {control_ref(list_box)}).low);
 }
-char *list_item_text(uint32_t list_box, int32_t index) {
+Text list_item_text(uint32_t list_box, int32_t index) {
     return owned_text(command(TOLVAR_KCMD_LIST_ITEM_TEXT, {control_ref(list_box), int_arg(index)}));
 }
 int32_t list_item_value(uint32_t list_box, int32_t index) {
@@ -93,7 +93,7 @@ void popup_menu(uint32_t menu) { command(TOLVAR_KCMD_POPUP_MENU, {control_ref(me
 
 void destroy_window() { command(TOLVAR_KCMD_DESTROY_WINDOW, {control_ref(TOLVAR_WINDOW_OBJECT)}); }
 
-char *program_directory() { return owned_text(command(TOLVAR_KCMD_PROGRAM_DIRECTORY, {})); }
+Text program_directory() { return owned_text(command(TOLVAR_KCMD_PROGRAM_DIRECTORY, {})); }
 
 void open_in_browser(const char *address) {
     tolvar_arg arg = text_arg(address);

@@ -11,7 +11,9 @@ $SUDO apt-get install -y --no-install-recommends \
   libcurl4-openssl-dev libicu-dev libpcre2-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   clang libclang-rt-14-dev \
-  fonts-wqy-microhei xvfb xauth imagemagick \
+  fonts-wqy-microhei qt6-translations-l10n xdg-utils xvfb xauth imagemagick qt6ct xdotool \
   python3 nodejs x11-utils opencc \
   librsvg2-bin desktop-file-utils \
-  libcpp-httplib-dev libsqlite3-dev libgd-dev
+  libmicrohttpd-dev libsqlite3-dev libgd-dev \
+  libpq-dev postgresql \
+  debhelper lintian appstream systemd man-db

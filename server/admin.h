@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "server/database.h"
+#include "server/storage/storage.h"
 
 namespace tolvar::server {
 
 // Runs `words` (e.g. {"friend", "add", "100001", "13800000002"}); the exit
 // status: 0 done, 1 refused or failed, 2 not a command.
-int run_admin_command(Database &db, const std::vector<std::string> &words, int64_t now, std::ostream &out,
+int run_admin_command(Storage &storage, const std::vector<std::string> &words, int64_t now, std::ostream &out,
                       std::ostream &err);
 
 }  // namespace tolvar::server

@@ -1,5 +1,8 @@
-// The captcha picture: the code's digits drawn on a 58 x 28 PNG, the size of
-// the client's picture box, with a little noise a person reads past.
+// The captcha picture: the code's digits on a 58 x 28 PNG, the size of the
+// client's picture box. Each digit is one of its font's shapes, bent, sheared,
+// turned and placed at random, in a colour of the same palette as the lines
+// crossing it and the noise around it, so that a person reads it and a
+// template matcher does not.
 #pragma once
 
 #include <string>

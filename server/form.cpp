@@ -9,7 +9,7 @@ static int hex_value(char c) {
     return -1;
 }
 
-static std::optional<std::string> percent_decoded(std::string_view text) {
+std::optional<std::string> percent_decoded(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {

@@ -17,6 +17,10 @@ using Fields = std::vector<std::pair<std::string, std::string>>;
 // digits. A piece without '=' is a name with an empty value.
 std::optional<Fields> parse_fields(std::string_view text);
 
+// Text with its %XX escapes decoded; empty when a '%' is not followed by two
+// hex digits.
+std::optional<std::string> percent_decoded(std::string_view text);
+
 // The first field of that name, or nullptr.
 const std::string *field(const Fields &fields, std::string_view name);
 

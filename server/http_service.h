@@ -1,5 +1,7 @@
-// The HTTP side: cpp-httplib on the listening address, each request turned
-// into a ServiceRequest for its handler and each Reply into the response.
+// The HTTP side: GNU libmicrohttpd reads requests on one thread with epoll,
+// each connection within a bounded memory and a per-request deadline; whole
+// requests go to a few worker threads that run the handlers, so a slow
+// database call holds up no reading or writing.
 #pragma once
 
 #include <memory>
@@ -9,14 +11,16 @@
 
 namespace tolvar::server {
 
-class ListeningServer;
+// Threads that run handlers (each holds a database connection while it does).
+inline constexpr int handler_threads = 8;
 
-inline constexpr size_t largest_body = 64 * 1024;
-inline constexpr int request_threads = 32;
+class HttpFront;
 
 class HttpService {
 public:
-    explicit HttpService(ServiceContext ctx);
+    // `ctx.settings` are the first settings (verbose too when `ctx.log` is);
+    // `connection_limit` bounds the connections open at once.
+    explicit HttpService(ServiceContext ctx, int64_t connection_limit = Options{}.connection_limit);
     ~HttpService();
     HttpService(const HttpService &) = delete;
     HttpService &operator=(const HttpService &) = delete;
@@ -26,12 +30,13 @@ public:
     // Serves until stop(); false if it could not.
     bool run();
     bool running() const;
-    // Safe from any thread once running() is true.
+    // Safe from any thread, also before run(): run() then returns at once.
     void stop();
+    // New settings for the requests that come after; safe from any thread.
+    void apply(const Settings &settings);
 
 private:
-    ServiceContext ctx_;
-    std::unique_ptr<ListeningServer> server_;
+    std::unique_ptr<HttpFront> front_;
 };
 
 }  // namespace tolvar::server

@@ -1,7 +1,6 @@
 #include "server/login.h"
 
 #include "server/captcha_picture.h"
-#include "server/members.h"
 #include "server/pages.h"
 #include "server/random.h"
 #include "server/sessions.h"
@@ -13,15 +12,12 @@ Reply captcha_request(const ServiceContext &ctx, const ServiceRequest &request) 
     int64_t now = ctx.now();
     std::string code = random_digits(4);
     Reply reply;
-    {
-        auto c = ctx.database.lease();
-        std::string token = request.session_token;
-        if (!find_session(*c, token, now)) {
-            token = create_session(*c, now);
-            reply.session_cookie = token;
-        }
-        set_captcha(*c, token, code, now);
+    std::string token = request.session_token;
+    if (!find_session(ctx.storage, token, now)) {
+        token = create_session(ctx.storage, now);
+        reply.session_cookie = token;
     }
+    set_captcha(ctx.storage, token, code, now);
     ctx.log.detail("captcha code: " + code);
     reply.body = captcha_png(code);
     reply.content_type = "image/png";
@@ -39,15 +35,14 @@ Reply login(const ServiceContext &ctx, const ServiceRequest &request) {
     const std::string &password = value_of(request.form, "MemberPassword");
     std::string_view typed_code = without_blanks(value_of(request.form, "ValidCode"));
     int64_t now = ctx.now();
-    auto c = ctx.database.lease();
-    if (!find_session(*c, request.session_token, now)) return page_reply(pages::login_failed());
+    if (!find_session(ctx.storage, request.session_token, now)) return page_reply(pages::login_failed());
     // The code is used up by any attempt, right or wrong.
-    bool captcha_right = use_captcha(*c, request.session_token, typed_code, now);
+    bool captcha_right = ctx.storage.use_captcha(request.session_token, typed_code, now);
     if (!request.fields_ok || !captcha_right) return page_reply(pages::login_failed());
     if (!is_mobile_number(number) || password != number) return page_reply(pages::login_failed());
-    auto member = member_by_number(*c, number);
+    auto member = ctx.storage.member_by_number(number);
     if (!member) return page_reply(pages::login_failed());
-    log_in(*c, request.session_token, member->id, now);
+    log_in(ctx.storage, request.session_token, member->id, now);
     ctx.log.detail("login: " + number);
     return page_reply(pages::login_succeeded());
 }

@@ -1,48 +1,27 @@
 #include "server/messages.h"
 
-#include "server/friends.h"
 #include "server/gbk.h"
-#include "server/members.h"
 #include "server/pages.h"
 #include "server/sessions.h"
 #include "server/shapes.h"
 
 namespace tolvar::server {
 
-// The text for the log: control characters written as escapes.
-static std::string printable(std::string_view utf8) {
-    std::string out;
-    for (char ch : utf8) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c < 0x20 || c == 0x7f)
-            out += "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
-        else
-            out += ch;
-    }
-    return out;
-}
-
 Reply send_message(const ServiceContext &ctx, const ServiceRequest &request) {
     auto friend_id = small_number(value_of(request.form, "key_id"));
     const std::string &number = value_of(request.form, "tel");
     const std::string &text = value_of(request.form, "msg");
     int64_t now = ctx.now();
-    auto c = ctx.database.lease();
-    auto member_id = session_member(*c, request.session_token, now);
+    auto member_id = session_member(ctx.storage, request.session_token, now);
     if (!member_id) return page_reply(pages::not_logged_in());
     if (!request.fields_ok || !friend_id || !is_mobile_number(number) || text.empty() ||
-        text.size() > longest_message || !has_friend(*c, *member_id, *friend_id, number))
+        text.size() > longest_message || !ctx.storage.has_friend(*member_id, *friend_id, number))
         return page_reply(pages::message_refused());
-    execute(*c, "INSERT INTO messages (member_id, friend_id, number, body, sent_at) VALUES (?1, ?2, ?3, ?4, ?5)",
-            *member_id, *friend_id, number, Blob{text}, now);
-    auto member = member_by_id(*c, *member_id);
+    ctx.storage.record_message(*member_id, *friend_id, number, text, now);
+    auto member = ctx.storage.member_by_id(*member_id);
     // The SMS gateway: a deployment would send the text here.
     ctx.log.line("message: " + (member ? member->number : std::to_string(*member_id)) + " -> " + number + ": " +
-                 printable(utf8_from_gbk(text)));
+                 utf8_from_gbk(text));
     return page_reply(pages::message_sent());
 }
 

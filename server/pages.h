@@ -10,18 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "server/storage/records.h"
+
 namespace tolvar::server {
-
-struct FriendEntry {
-    int64_t id = 0;
-    std::string number;
-};
-
-struct MemberView {
-    int64_t id = 0;
-    std::string number;
-    int64_t minutes = 0;
-};
 
 namespace pages {
 

@@ -7,15 +7,6 @@
 
 namespace tolvar::server {
 
-static bool within_limits(Connection &c, std::string_view number, std::string_view address, int64_t now) {
-    Query by_number(c, "SELECT COUNT(*) FROM voice_requests WHERE number = ?1 AND requested_at > ?2", number,
-                    now - voice_number_window);
-    if (by_number.next() && by_number.integer(0) >= voice_calls_per_number) return false;
-    Query by_address(c, "SELECT COUNT(*) FROM voice_requests WHERE address = ?1 AND requested_at > ?2", address,
-                     now - voice_address_window);
-    return !(by_address.next() && by_address.integer(0) >= voice_calls_per_address);
-}
-
 Reply voice_code_request(const ServiceContext &ctx, const ServiceRequest &request) {
     const std::string &number = value_of(request.form, "MemberMobile");
     const std::string &referrer_field = value_of(request.form, "tel");
@@ -25,21 +16,12 @@ Reply voice_code_request(const ServiceContext &ctx, const ServiceRequest &reques
 
     int64_t now = ctx.now();
     std::string code = random_digits(6);
-    {
-        auto c = ctx.database.lease();
-        WriteTransaction tx(*c);
-        if (!within_limits(*c, number, request.remote_address, now)) {
-            ctx.log.line("voice code refused for " + number + ": too many requests");
-            return page_reply(pages::voice_code_limited());
-        }
-        execute(*c, "DELETE FROM voice_requests WHERE requested_at <= ?1", now - voice_address_window);
-        execute(*c, "INSERT INTO voice_requests (number, address, requested_at) VALUES (?1, ?2, ?3)", number,
-                request.remote_address, now);
-        execute(*c,
-                "INSERT OR REPLACE INTO voice_codes (number, code, referrer, expires_at, wrong_attempts)"
-                " VALUES (?1, ?2, ?3, ?4, 0)",
-                number, code, referrer, now + voice_code_lifetime);
-        tx.commit();
+    VoiceCodeRing ring{number, code, referrer, request.network, now, now + voice_code_lifetime};
+    VoiceCodeLimits limits{ctx.settings.voice_calls_per_number, voice_number_window,
+                           ctx.settings.voice_calls_per_network, voice_network_window};
+    if (!ctx.storage.ring_voice_code(ring, limits)) {
+        ctx.log.line("voice code refused for " + number + ": too many requests");
+        return page_reply(pages::voice_code_limited());
     }
     // The voice gateway: a deployment would have the number rung and the code spoken.
     ctx.log.line("voice code for " + number + ": " + code);
@@ -51,40 +33,12 @@ Reply registration_confirm(const ServiceContext &ctx, const ServiceRequest &requ
     const std::string &code = value_of(request.form, "VerifyCode");
     if (!request.fields_ok || !is_mobile_number(number)) return page_reply(pages::registration_failed());
 
-    int64_t now = ctx.now();
-    auto c = ctx.database.lease();
-    WriteTransaction tx(*c);
-    std::string expected;
-    std::optional<std::string> referrer;
-    int64_t expires_at = 0, wrong_attempts = 0;
-    {
-        Query q(*c, "SELECT code, referrer, expires_at, wrong_attempts FROM voice_codes WHERE number = ?1", number);
-        if (!q.next()) return page_reply(pages::registration_failed());
-        expected = q.text(0);
-        if (!q.is_null(1)) referrer = q.text(1);
-        expires_at = q.integer(2);
-        wrong_attempts = q.integer(3);
-    }
-    if (now >= expires_at) {
-        execute(*c, "DELETE FROM voice_codes WHERE number = ?1", number);
-        tx.commit();
-        return page_reply(pages::registration_failed());
-    }
-    if (code != expected) {
-        if (wrong_attempts + 1 >= voice_code_attempts)
-            execute(*c, "DELETE FROM voice_codes WHERE number = ?1", number);
-        else
-            execute(*c, "UPDATE voice_codes SET wrong_attempts = wrong_attempts + 1 WHERE number = ?1", number);
-        tx.commit();
-        return page_reply(pages::registration_failed());
-    }
-    execute(*c, "DELETE FROM voice_codes WHERE number = ?1", number);
-    auto registration = register_member(*c, number, referrer, now);
+    auto registration =
+        ctx.storage.confirm_voice_code(number, code, ctx.now(), voice_code_attempts, starting_minutes);
     if (!registration) return page_reply(pages::registration_failed());
-    tx.commit();
     if (registration->created)
         ctx.log.line("member " + std::to_string(registration->member.id) + " registered: " + number +
-                     (referrer ? " (referrer " + *referrer + ")" : ""));
+                     (registration->referrer ? " (referrer " + *registration->referrer + ")" : ""));
     return page_reply(pages::registered());
 }
 

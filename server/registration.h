@@ -8,9 +8,10 @@ namespace tolvar::server {
 
 inline constexpr int64_t voice_code_lifetime = 10 * 60;
 inline constexpr int64_t voice_code_attempts = 5;  // wrong codes that void a code
-// Phones rung: per number within ten minutes, per address within an hour.
-inline constexpr int64_t voice_calls_per_number = 3, voice_number_window = 10 * 60;
-inline constexpr int64_t voice_calls_per_address = 20, voice_address_window = 60 * 60;
+// The windows of the limits on phones rung (the counts are settings): per
+// number within ten minutes, per client network within an hour.
+inline constexpr int64_t voice_number_window = 10 * 60;
+inline constexpr int64_t voice_network_window = 60 * 60;
 
 // action=taste&tel=REFERRER&MemberMobile=NUMBER
 Reply voice_code_request(const ServiceContext &ctx, const ServiceRequest &request);

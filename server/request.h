@@ -4,10 +4,11 @@
 
 #include <string>
 
-#include "server/database.h"
 #include "server/form.h"
 #include "server/log.h"
 #include "server/service_time.h"
+#include "server/settings.h"
+#include "server/storage/storage.h"
 
 namespace tolvar::server {
 
@@ -18,7 +19,11 @@ struct ServiceRequest {
     Fields form;                 // from a POST body
     bool fields_ok = true;       // false when the query or the body was malformed
     std::string session_token;   // the session cookie, or empty
-    std::string remote_address;  // the peer's IP address
+    // The client's address: the peer's, or behind a trusted proxy the one
+    // it appended to X-Forwarded-For; and its network (IPv4 /24, IPv6 /64),
+    // which every per-address limit counts.
+    std::string remote_address;
+    std::string network;
 };
 
 struct Reply {
@@ -33,11 +38,13 @@ inline Reply page_reply(const std::string &body) {
     return reply;
 }
 
-// What every handler works with: the database, the log, the time.
+// What every handler works with: the storage, the log, the time, and the
+// operator's settings as they stand for this request.
 struct ServiceContext {
-    Database &database;
+    Storage &storage;
     Log &log;
     Clock now;
+    const Settings &settings = default_settings();
 };
 
 // The field's value, or empty text when the field is missing.

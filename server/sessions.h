@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/database.h"
+#include "server/storage/storage.h"
 
 namespace tolvar::server {
 
@@ -21,21 +21,17 @@ struct Session {
 };
 
 // The live session of that cookie; refreshes a logged-in session's lifetime.
-std::optional<Session> find_session(Connection &c, std::string_view token, int64_t now);
+std::optional<Session> find_session(Storage &storage, std::string_view token, int64_t now);
 
 // The member logged in on that cookie's session, if any.
-std::optional<int64_t> session_member(Connection &c, std::string_view token, int64_t now);
+std::optional<int64_t> session_member(Storage &storage, std::string_view token, int64_t now);
 
-// A new session without a member; its token, and expired sessions dropped.
-std::string create_session(Connection &c, int64_t now);
+// A new session without a member; its token.
+std::string create_session(Storage &storage, int64_t now);
 
-void set_captcha(Connection &c, std::string_view token, std::string_view code, int64_t now);
+void set_captcha(Storage &storage, std::string_view token, std::string_view code, int64_t now);
 
-// Whether `typed` is the session's captcha code and still valid; the code is
-// used up either way.
-bool use_captcha(Connection &c, std::string_view token, std::string_view typed, int64_t now);
-
-void log_in(Connection &c, std::string_view token, int64_t member_id, int64_t now);
+void log_in(Storage &storage, std::string_view token, int64_t member_id, int64_t now);
 
 // The "Set-Cookie" value for a session token.
 std::string session_cookie(std::string_view token);

@@ -1,5 +1,7 @@
 #include "server/shapes.h"
 
+#include "server/settings.h"
+
 namespace tolvar::server {
 
 bool is_digits(std::string_view text, size_t min, size_t max) {
@@ -11,7 +13,11 @@ bool is_digits(std::string_view text, size_t min, size_t max) {
 
 bool is_mobile_number(std::string_view text) { return is_digits(text, 11, 11) && text[0] == '1'; }
 
-bool is_dialable_number(std::string_view text) { return is_digits(text, 3, 20); }
+bool is_callable_number(std::string_view text, unsigned shapes) {
+    if ((shapes & call_shape_any) && is_digits(text, 3, 20)) return true;
+    if ((shapes & call_shape_mobile) && is_mobile_number(text)) return true;
+    return (shapes & call_shape_domestic) && is_digits(text, 7, 12) && text[0] == '0' && text[1] != '0';
+}
 
 bool is_token(std::string_view text) {
     if (text.size() != 32) return false;

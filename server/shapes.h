@@ -13,8 +13,9 @@ bool is_mobile_number(std::string_view text);
 // Only the digits 0-9, between `min` and `max` of them.
 bool is_digits(std::string_view text, size_t min, size_t max);
 
-// A number that can be dialled: 3 to 20 digits.
-bool is_dialable_number(std::string_view text);
+// A number of one of the `shapes` (CallShape bits): an 11-digit mobile
+// number, 7 to 12 digits starting with 0 but not 00, or any 3 to 20 digits.
+bool is_callable_number(std::string_view text, unsigned shapes);
 
 // A session cookie or claim token: 32 lower-case hex digits.
 bool is_token(std::string_view text);

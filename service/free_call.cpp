@@ -8,8 +8,9 @@
 #include "service/exchange.h"
 #include "service/service_text.h"
 #include "service/inputs.h"
+#include "runtime/routine.h"
 #include "service/login.h"
-#include "service/routine.h"
+#include "service/reply_values.h"
 #include "service/text_between.h"
 #include "web/form_text.h"
 
@@ -24,41 +25,38 @@ constexpr char kNotLoggedIn[] = "你还未登录，或者未注册！！";
 // A reply of this many bytes is the service's acceptance, whatever it says.
 constexpr size_t kShortestAccepted = 101, kLongestAccepted = 159;
 
-// Asks the service to ring `number`; the reply's length tells the outcome.
+// Asks the service to ring `number`; the reply's length tells the outcome. A
+// reply that broke off is no reply: the exchange failed, whatever its length.
 void free_call(const std::string &number) {
     std::string address = service_address("/url.php");
     std::string ip = public_address_lookup();
     std::string form = "action=sendfreecall&tel=" + tolvar::web::form_value(number) + "&url=" + service_host() +
-                       "&ip=" + ip;
+                       "&ip=" + tolvar::web::form_value(ip);
     size_t length = post_form(address, form).size();
     message_box(length >= kShortestAccepted && length <= kLongestAccepted ? kCallPlaced : kCallFailed);
 }
 
-std::string list_item(int32_t index) {
-    char *text = list_item_text(列表框1, index);
-    std::string out = text ? text : "";
-    release(text);
-    return out;
-}
+std::string list_item(int32_t index) { return take_text(list_item_text(列表框1, index)); }
 
 }  // namespace
 
 namespace tolvar::service {
 
 std::string public_address_lookup() {
-    return text_between(bytes_as_text(fetch(const_text(kEchoUrl))), "<h2>", "</h2>");
+    return internet_address(text_between(bytes_as_text(fetch(const_text(kEchoUrl))), "<h2>", "</h2>"));
 }
 
 }  // namespace tolvar::service
 
 // No login test here, and an empty box is sent as it is.
-TOLVAR_SERVICE_ROUTINE(free_call_button) {
+TOLVAR_ROUTINE(int32_t, free_call_button, (int32_t, const tolvar_arg *)) {
     free_call(trimmed_box_text(拨打电话));
     return 0;
 }
+TOLVAR_ROUTINE_END
 
 // The selected friend (an empty number when none is selected), once logged in.
-TOLVAR_SERVICE_ROUTINE(friend_call) {
+TOLVAR_ROUTINE(int32_t, friend_call, (int32_t, const tolvar_arg *)) {
     if (!logged_in()) {
         message_box(kNotLoggedIn);
         return 0;
@@ -68,3 +66,4 @@ TOLVAR_SERVICE_ROUTINE(friend_call) {
     free_call(list_item(index));
     return 0;
 }
+TOLVAR_ROUTINE_END

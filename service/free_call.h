@@ -7,7 +7,8 @@
 namespace tolvar::service {
 
 // The caller's Internet address as the address-echo page gives it between
-// "<h2>" and "</h2>"; empty when the page cannot be had or lacks the markers.
+// "<h2>" and "</h2>", blanks around it removed; empty when the page cannot be
+// had, lacks the markers, or holds something else than an address there.
 std::string public_address_lookup();
 
 }  // namespace tolvar::service

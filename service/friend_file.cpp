@@ -1,5 +1,7 @@
 #include "service/friend_file.h"
 
+#include <cstdio>
+
 #include "runtime/files.h"
 #include "runtime/runtime.h"
 #include "runtime/window.h"
@@ -17,17 +19,29 @@ std::string friend_file_path() {
 }  // namespace
 
 std::string read_friend_file() {
-    int32_t file = runtime::open_file(friend_file_path().c_str());
-    std::string text = take_text(runtime::read_text(file));
+    std::string path = friend_file_path();
+    int32_t file = runtime::open_file(path.c_str());
+    std::string text = take_text(runtime::read_text(file, static_cast<int32_t>(kMostFriendBytes + 1)));
     runtime::close_file(file);
+    static bool said = false;
+    if (cut_to_whole_lines(text, kMostFriendBytes) && !said) {
+        said = true;
+        std::fprintf(stderr, "tolvar: the friend file %s is larger than %zu bytes; only the friends within them are listed\n",
+                     path.c_str(), kMostFriendBytes);
+    }
     return text;
 }
 
+bool cut_to_whole_lines(std::string &text, size_t most) {
+    if (text.size() <= most) return false;
+    size_t end = text.rfind("\r\n", most - 2);
+    text.resize(end == std::string::npos ? 0 : end + 2);
+    return true;
+}
+
 bool replace_friend_file(std::string_view content) {
-    void *bytes = runtime::new_bytes(content.data(), static_cast<uint32_t>(content.size()));
-    bool written = runtime::write_file(friend_file_path().c_str(), {bytes});
-    runtime::release(bytes);
-    return written;
+    runtime::ByteSet bytes = runtime::new_bytes(content.data(), static_cast<uint32_t>(content.size()));
+    return runtime::write_file(friend_file_path().c_str(), {bytes.get()});
 }
 
 std::vector<FriendEntry> friend_file_entries(std::string_view text) {

@@ -14,7 +14,13 @@ struct FriendEntry {
     int32_t id = 0;      // the item's value
 };
 
-// The file's whole text (up to a zero byte); empty when it is missing or unreadable.
+// A friend file or friend page beyond this many bytes is damaged: the
+// entries of its first kMostFriendBytes are kept, the rest is ignored.
+inline constexpr size_t kMostFriendBytes = 4u << 20;
+
+// The file's whole text (up to a zero byte), or the lines within its first
+// kMostFriendBytes (said once on standard error); empty when it is missing or
+// unreadable.
 std::string read_friend_file();
 // Replaces the file with `content` at once; a write that fails leaves the old file.
 bool replace_friend_file(std::string_view content);
@@ -24,5 +30,9 @@ bool replace_friend_file(std::string_view content);
 // none). A line without a comma, the empty piece after the last CR LF among
 // them, carries no entry.
 std::vector<FriendEntry> friend_file_entries(std::string_view text);
+
+// `text` cut to `most` bytes at the end of its last whole line within them
+// (false: it was not longer and stays as it is).
+bool cut_to_whole_lines(std::string &text, size_t most);
 
 }  // namespace tolvar::service

@@ -1,9 +1,12 @@
 // Compiled with -fexec-charset=GBK.
 #include "service/friend_list.h"
 
+#include <cstdio>
+
 #include "regex/regex_object.h"
 #include "runtime/controls.h"
 #include "runtime/internet.h"
+#include "runtime/routine.h"
 #include "runtime/runtime.h"
 #include "runtime/window.h"
 #include "service/exchange.h"
@@ -23,21 +26,40 @@ constexpr int32_t kCallPage = 1;        // "② 第二步 打电话"
 constexpr int32_t kFriendPage = 2;      // "③ 免费发短信"
 constexpr int32_t kInvitationPage = 3;  // "④ 邀请好友"
 
+// Filling a long list lets the window's events run between its items; an
+// event may start another filling (a refresh, an entry into page ③), which
+// ends this one.
+int32_t g_latest_filling = 0;
+
+class ListFilling {
+public:
+    ListFilling() : mine_(++g_latest_filling) {}
+    // Adds the item, lets pending events run; false once a newer filling has begun.
+    bool add(const char *text, int32_t value) {
+        list_add(列表框1, text, value);
+        process_events();
+        return current();
+    }
+    bool current() const { return mine_ == g_latest_filling; }
+
+private:
+    int32_t mine_;
+};
+
 // The friend file's entries, once each: the list is emptied first. The
 // file's text is cut into entries as it was read; it is not staged in 好友,
 // which holds a refresh's lines only (laying a damaged file's megabyte-long
 // line out in a text box would hold the window for seconds).
 void list_saved_friends() {
+    ListFilling filling;
     list_clear(列表框1);
     for (const FriendEntry &entry : friend_file_entries(read_friend_file()))
-        list_add(列表框1, entry.number.c_str(), entry.id);
+        if (!filling.add(entry.number.c_str(), entry.id)) return;
 }
 
 void take_invitation_number() {
     if (logged_in()) {
-        char *number = text_of(编辑框2);
-        set_text(编辑框7, number);
-        release(number);
+        set_text(编辑框7, text_of(编辑框2).get());
         return;
     }
     message_box("你还未登录，或者注册！！");
@@ -47,6 +69,7 @@ void take_invitation_number() {
 }  // namespace
 
 int32_t friend_list_parse(const std::string &page) {
+    ListFilling filling;
     regex::RegexObject finder = regex::fresh_regex_object();
     if (!regex::create(finder, kFriendPattern, {true, true}, {false, true}, {true, true})) {
         regex::destroy(finder);
@@ -62,12 +85,13 @@ int32_t friend_list_parse(const std::string &page) {
         size_t cut = match.find("','");
         if (cut == std::string::npos) continue;
         std::string id = match.substr(0, cut), number = match.substr(cut + 3);
-        list_add(列表框1, number.c_str(), text_to_integer(id));
         lines += number + "," + id + "\r\n";
         ++found;
+        if (!filling.add(number.c_str(), text_to_integer(id))) break;
     }
-    if (!lines.empty()) append_text(好友, lines.c_str());
     regex::destroy(finder);
+    if (!filling.current()) return -1;
+    if (!lines.empty()) append_text(好友, lines.c_str());
     return found;
 }
 
@@ -75,11 +99,22 @@ int32_t friend_list_parse(const std::string &page) {
 
 using namespace tolvar::service;
 
-extern "C" int32_t friend_list_refresh(int32_t, const tolvar_arg *) {
+// 按钮18: fetches the friend page, lists its entries and saves exactly those
+// in the friend file; a page without entries leaves the file as it was.
+TOLVAR_ROUTINE(int32_t, friend_list_refresh, (int32_t, const tolvar_arg *)) {
     set_text(标签19, "");
     list_clear(列表框1);
     std::string address = service_address(kFriendPagePath);
-    std::string page = take_bytes_as_text(read_web_page(address.c_str()));
+    std::string page = take_bytes_as_text(read_web_page(address.c_str(), static_cast<int32_t>(kMostFriendBytes + 1)));
+    static bool said = false;
+    if (page.size() > kMostFriendBytes) {
+        page.resize(kMostFriendBytes);
+        if (!said) {
+            said = true;
+            std::fprintf(stderr, "tolvar: the friend page is larger than %zu bytes; only the friends within them are listed\n",
+                         kMostFriendBytes);
+        }
+    }
     // Window messages ran during the fetch: an entry into page ③ may have
     // listed the file meanwhile. Only this page's entries are listed.
     list_clear(列表框1);
@@ -87,10 +122,14 @@ extern "C" int32_t friend_list_refresh(int32_t, const tolvar_arg *) {
     set_text(好友, "");
     return 0;
 }
+TOLVAR_ROUTINE_END
 
-extern "C" int32_t friend_list_load(int32_t, const tolvar_arg *) {
+// Page change of 选择夹1: page ③ lists the friend file, page ④ takes the
+// login number or sends a member who is not logged in back to page ②.
+TOLVAR_ROUTINE(int32_t, friend_list_load, (int32_t, const tolvar_arg *)) {
     int32_t page = current_page(选择夹1);
     if (page == kFriendPage) list_saved_friends();
     else if (page == kInvitationPage) take_invitation_number();
     return 0;
 }
+TOLVAR_ROUTINE_END

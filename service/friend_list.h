@@ -4,22 +4,15 @@
 #include <cstdint>
 #include <string>
 
-#include "abi/tolvar_abi.h"
-
 namespace tolvar::service {
 
 // Scans a friend page for "\d{6}','\d{11}" and shows what it finds: 标签19
 // the count, one 列表框1 item per match in page order (text the 11 digits,
 // value the 6 digits), and "number,id" CR LF per match appended to the hidden
 // box 好友. Nothing changes when the regular-expression engine cannot be
-// made. Returns the number of entries found.
+// made. Returns the number of entries found; -1 when a newer filling of the
+// list began while the window's events ran between the items (this one then
+// stops and leaves 好友 as it was).
 int32_t friend_list_parse(const std::string &page);
 
 }  // namespace tolvar::service
-
-// 按钮18: fetches the friend page, lists its entries and saves exactly those
-// in the friend file; a page without entries leaves the file as it was.
-extern "C" int32_t friend_list_refresh(int32_t count, const tolvar_arg *args);
-// Page change of 选择夹1: page ③ lists the friend file, page ④ takes the
-// login number or sends a member who is not logged in back to page ②.
-extern "C" int32_t friend_list_load(int32_t count, const tolvar_arg *args);

@@ -12,9 +12,6 @@ std::string box_text(uint32_t control) { return take_text(runtime::text_of(contr
 
 std::string trimmed_box_text(uint32_t control) { return web::trim_blanks(box_text(control)); }
 
-std::string referrer_number() {
-    const char *number = runtime::globals().referrer_number;
-    return number ? number : "";
-}
+std::string referrer_number() { return std::string(runtime::text_view(runtime::globals().referrer_number)); }
 
 }  // namespace tolvar::service

@@ -4,12 +4,12 @@
 #include "service/login.h"
 
 #include "runtime/controls.h"
+#include "runtime/routine.h"
 #include "runtime/runtime.h"
 #include "runtime/window.h"
 #include "service/exchange.h"
 #include "service/service_text.h"
 #include "service/inputs.h"
-#include "service/routine.h"
 #include "web/form_text.h"
 
 using namespace tolvar::runtime;
@@ -37,11 +37,9 @@ bool login_request() {
 // A reply that holds no picture clears the box, so no earlier code stays in view.
 void show_new_captcha() {
     tolvar::web::Bytes reply = fetch(service_address("/verifycode.php"));
-    void *received = new_bytes(reply.data(), static_cast<uint32_t>(reply.size()));
-    void *picture = picture_as_bmp(received);
-    set_picture(图片框1, picture);
-    release(picture);
-    release(received);
+    ByteSet received = new_bytes(reply.data(), static_cast<uint32_t>(reply.size()));
+    ByteSet picture = picture_as_bmp(received.get());
+    set_picture(图片框1, picture.get());
 }
 
 }  // namespace
@@ -52,7 +50,7 @@ bool logged_in() { return box_text(标签1) == kLoginMark; }
 
 }  // namespace tolvar::service
 
-TOLVAR_SERVICE_ROUTINE(login_submit) {
+TOLVAR_ROUTINE(int32_t, login_submit, (int32_t, const tolvar_arg *)) {
     if (login_request()) {
         set_text(标签5, (kUserPrefix + trimmed_box_text(编辑框2)).c_str());
         set_disabled(按钮14, false);
@@ -65,8 +63,10 @@ TOLVAR_SERVICE_ROUTINE(login_submit) {
     show_new_captcha();
     return 0;
 }
+TOLVAR_ROUTINE_END
 
-TOLVAR_SERVICE_ROUTINE(captcha_refresh) {
+TOLVAR_ROUTINE(int32_t, captcha_refresh, (int32_t, const tolvar_arg *)) {
     show_new_captcha();
     return 0;
 }
+TOLVAR_ROUTINE_END

@@ -3,12 +3,12 @@
 // code, which the user then sends back. A watchdog timer warns when the first
 // request is still running, or its message still open, after ten seconds.
 #include "runtime/controls.h"
+#include "runtime/routine.h"
 #include "runtime/runtime.h"
 #include "runtime/window.h"
 #include "service/exchange.h"
 #include "service/service_text.h"
 #include "service/inputs.h"
-#include "service/routine.h"
 #include "web/form_text.h"
 
 using namespace tolvar::runtime;
@@ -28,28 +28,31 @@ constexpr int32_t kLoginPage = 1;
 
 }  // namespace
 
-// The reply tells nothing: the wait message follows whatever came back, and
-// the watchdog runs until that message is closed.
-TOLVAR_SERVICE_ROUTINE(voice_code_request) {
+// The reply's content tells nothing: the wait message follows whatever came
+// back, and the watchdog runs until that message is closed. An exchange that
+// failed (no connection, a reply broken off) shows the network warning instead.
+TOLVAR_ROUTINE(int32_t, voice_code_request, (int32_t, const tolvar_arg *)) {
     set_timer_interval(时钟1, kWatchdogMs);
     std::string form = "action=taste&tel=" + form_value(referrer_number()) +
                        "&MemberMobile=" + form_value(trimmed_box_text(编辑框3));
     post_form(service_address("/url.php?class=check"), form);
-    message_box(kWaitMessage);
+    message_box(tolvar::web::last_exchange_failed() ? kNetworkWarning : kWaitMessage);
     set_timer_interval(时钟1, 0);
     return 0;
 }
+TOLVAR_ROUTINE_END
 
 // The timer is stopped before the warning is shown, so a warning left open
 // is not followed by another one every ten seconds.
-TOLVAR_SERVICE_ROUTINE(network_watchdog) {
+TOLVAR_ROUTINE(int32_t, network_watchdog, (int32_t, const tolvar_arg *)) {
     set_timer_interval(时钟1, 0);
     message_box(kNetworkWarning);
     return 0;
 }
+TOLVAR_ROUTINE_END
 
 // Only the reply "6" itself, byte for byte, is a registration.
-TOLVAR_SERVICE_ROUTINE(registration_confirm) {
+TOLVAR_ROUTINE(int32_t, registration_confirm, (int32_t, const tolvar_arg *)) {
     std::string form = "class=check&action=one&tel=" + form_value(referrer_number()) +
                        "&MemberMobile=" + form_value(trimmed_box_text(编辑框3)) +
                        "&VerifyCode=" + form_value(trimmed_box_text(编辑框4));
@@ -62,3 +65,4 @@ TOLVAR_SERVICE_ROUTINE(registration_confirm) {
     }
     return 0;
 }
+TOLVAR_ROUTINE_END

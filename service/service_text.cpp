@@ -6,11 +6,7 @@
 
 namespace tolvar::service {
 
-std::string take_text(char *text) {
-    std::string s = text ? text : "";
-    runtime::release(text);
-    return s;
-}
+std::string take_text(runtime::Text text) { return std::string(runtime::text_view(text)); }
 
 namespace {
 std::string text_in(const void *data, size_t length) {
@@ -20,11 +16,9 @@ std::string text_in(const void *data, size_t length) {
 }
 }  // namespace
 
-std::string take_bytes_as_text(void *byte_set) {
-    size_t length = runtime::bytes_length(byte_set);
-    std::string s = length ? text_in(runtime::bytes_data(byte_set), length) : std::string();
-    runtime::release(byte_set);
-    return s;
+std::string take_bytes_as_text(runtime::ByteSet byte_set) {
+    std::string_view bytes = runtime::bytes_view(byte_set);
+    return text_in(bytes.data(), bytes.size());
 }
 
 std::string bytes_as_text(const std::vector<uint8_t> &bytes) { return text_in(bytes.data(), bytes.size()); }

@@ -6,13 +6,15 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/owned.h"
+
 namespace tolvar::service {
 
 // The heap text as a string; the heap text is released.
-std::string take_text(char *text);
+std::string take_text(runtime::Text text);
 // The heap byte set's bytes as a text: up to its first zero byte. The byte
 // set is released.
-std::string take_bytes_as_text(void *byte_set);
+std::string take_bytes_as_text(runtime::ByteSet byte_set);
 // Bytes as a text: up to the first zero byte.
 std::string bytes_as_text(const std::vector<uint8_t> &bytes);
 // The whole number at the start of `text` (blanks before it and a sign

@@ -1,9 +1,9 @@
 // Compiled with -fexec-charset=GBK.
-#include "service/short_messages.h"
-
+// Short messages to the friend selected in 列表框1, from page ③.
 #include <string>
 
 #include "runtime/controls.h"
+#include "runtime/routine.h"
 #include "runtime/runtime.h"
 #include "runtime/text.h"
 #include "runtime/window.h"
@@ -22,14 +22,19 @@ constexpr int32_t kMessageLimit = 60;
 
 }  // namespace
 
-extern "C" int32_t sms_counter_update(int32_t, const tolvar_arg *) {
+// Every content change of 编辑框5: 标签15 tells how many GBK bytes of the 60
+// are left (a negative number past the limit).
+TOLVAR_ROUTINE(int32_t, sms_counter_update, (int32_t, const tolvar_arg *)) {
     std::string message = take_text(text_of(编辑框5));
     int32_t left = kMessageLimit - static_cast<int32_t>(message.size());
     set_text(标签15, ("还可以输入" + std::to_string(left) + "个字符！！！").c_str());
     return 0;
 }
+TOLVAR_ROUTINE_END
 
-extern "C" int32_t sms_send(int32_t, const tolvar_arg *) {
+// 按钮17 and "发短信" of the friend menu: after the login, selection and
+// content checks, sends 编辑框5's text to the selected friend.
+TOLVAR_ROUTINE(int32_t, sms_send, (int32_t, const tolvar_arg *)) {
     if (!logged_in()) {
         message_box("你还未登录，或者未注册！！");
         return 0;
@@ -53,3 +58,4 @@ extern "C" int32_t sms_send(int32_t, const tolvar_arg *) {
     if (reply.find("成功") != std::string::npos) message_box("发送成功！！！");
     return 0;
 }
+TOLVAR_ROUTINE_END

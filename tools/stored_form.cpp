@@ -59,6 +59,7 @@ ControlOptions stored_options(const ui::Options &o) {
     out.label_style = o.label_style;
     out.alignment = o.alignment;
     out.accessible_name = o.accessible_name;
+    out.enter_button = o.enter_button;
     return out;
 }
 

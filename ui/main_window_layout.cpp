@@ -31,6 +31,7 @@ struct opt {
     opt &label_style(uint32_t s) { o.label_style = s; return *this; }
     opt &centred() { o.alignment = 1; return *this; }
     opt &named(const char *n) { o.accessible_name = n; return *this; }
+    opt &enter(Control button) { o.enter_button = button; return *this; }
     opt &pages(std::vector<const char *> p) { o.pages = std::move(p); return *this; }
     operator Options() const { return o; }
 };
@@ -54,11 +55,11 @@ std::vector<ControlLayout> make_controls() {
         {分组框5, K::group, 选择夹1, 0, 40, 40, 472, 304, opt("★手机免费注册★").color(kMaroon)},
         {标签10, K::label, 分组框5, kNoPage, 64, 19, 216, 24, opt("① 第一步：填写手机号码，点击提交！").color(kRed)},
         {标签8, K::label, 分组框5, kNoPage, 67, 56, 61, 32, opt("手机号码：")},
-        {编辑框3, K::edit, 分组框5, kNoPage, 136, 56, 152, 32, edit("填写手机号码").named("注册手机号码")},
+        {编辑框3, K::edit, 分组框5, kNoPage, 136, 56, 152, 32, edit("填写手机号码").named("注册手机号码").enter(按钮16)},
         {按钮16, K::button, 分组框5, kNoPage, 304, 56, 96, 32, opt("提交")},
         {标签11, K::label, 分组框5, kNoPage, 64, 102, 216, 24, opt("② 第二步：填写语音验证码！").color(kRed)},
         {标签9, K::label, 分组框5, kNoPage, 56, 137, 80, 32, opt("语音验证码：")},
-        {编辑框4, K::edit, 分组框5, kNoPage, 136, 137, 152, 32, edit("语音验证码").named("语音验证码")},
+        {编辑框4, K::edit, 分组框5, kNoPage, 136, 137, 152, 32, edit("语音验证码").named("语音验证码").enter(按钮15)},
         {按钮15, K::button, 分组框5, kNoPage, 136, 183, 152, 48, opt("注册")},
         {标签7, K::label, 分组框5, kNoPage, 16, 247, 432, 48,
          opt("本软件，只限★接听免费用户★---->★使用★\r\n如果你手机接电话收费，请勿使用！！！").color(kBlue).font(kNoticeFont)},
@@ -71,7 +72,7 @@ std::vector<ControlLayout> make_controls() {
         {编辑框2, K::edit, 分组框2, kNoPage, 54, 32, 88, 27, edit().max_length(11).border(5).named("登录手机号")},
         {标签2, K::label, 分组框2, kNoPage, 8, 72, 48, 24, opt("验证码：")},
         {标签1, K::label, 分组框2, kNoPage, 8, 144, 168, 24, opt(" 请输入验证码").color(kBlue).label_style(5)},
-        {编辑框1, K::edit, 选择夹1, 1, 70, 106, 88, 27, edit().border(5).named("验证码")},
+        {编辑框1, K::edit, 选择夹1, 1, 70, 106, 88, 27, edit().border(5).named("验证码").enter(按钮1)},
         {图片框1, K::picture, 选择夹1, 1, 168, 106, 58, 28, opt().border(5).named("验证码图片")},
         {按钮1, K::button, 选择夹1, 1, 70, 138, 88, 32, opt("登录")},
         {分组框3, K::group, 选择夹1, 1, 16, 215, 240, 151, opt("用户状态：").color(kRed)},

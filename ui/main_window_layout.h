@@ -34,6 +34,7 @@ struct Options {
     uint32_t label_style = 0;  // 5: thin sunken frame
     uint32_t alignment = 0;    // 0 left, 1 centre, 2 right
     const char *accessible_name = "";  // for a control without a caption: the label or group beside it
+    uint32_t enter_button = 0;         // an edit box's button that Return presses (0: none)
 };
 
 enum class Kind : uint32_t {

@@ -1,6 +1,7 @@
 // The window's own small operations: the dial pad, the hint boxes, the friend
 // pop-up menu, the exit command, the help page and the shopping links.
 #include "runtime/controls.h"
+#include "runtime/routine.h"
 #include "runtime/runtime.h"
 #include "runtime/text.h"
 #include "runtime/window.h"
@@ -28,43 +29,56 @@ void shopping_link_open(int n) { open_in_browser(const_text(kShoppingLinks[n - 1
 
 }  // namespace
 
-#define TOLVAR_HANDLER(name) extern "C" int32_t name(int32_t, const tolvar_arg *)
-
-TOLVAR_HANDLER(dial_digit_0) { dial_digit("0"); return 0; }
-TOLVAR_HANDLER(dial_digit_1) { dial_digit("1"); return 0; }
-TOLVAR_HANDLER(dial_digit_2) { dial_digit("2"); return 0; }
-TOLVAR_HANDLER(dial_digit_3) { dial_digit("3"); return 0; }
-TOLVAR_HANDLER(dial_digit_4) { dial_digit("4"); return 0; }
-TOLVAR_HANDLER(dial_digit_5) { dial_digit("5"); return 0; }
-TOLVAR_HANDLER(dial_digit_6) { dial_digit("6"); return 0; }
-TOLVAR_HANDLER(dial_digit_7) { dial_digit("7"); return 0; }
-TOLVAR_HANDLER(dial_digit_8) { dial_digit("8"); return 0; }
-TOLVAR_HANDLER(dial_digit_9) { dial_digit("9"); return 0; }
+// The dial pad's digits: dial_digit_0 to dial_digit_9.
+#define TOLVAR_DIAL_DIGIT(d)                                                  \
+    TOLVAR_ROUTINE(int32_t, dial_digit_##d, (int32_t, const tolvar_arg *)) { \
+        dial_digit(#d);                                                       \
+        return 0;                                                             \
+    }                                                                         \
+    TOLVAR_ROUTINE_END
+TOLVAR_DIAL_DIGIT(0)
+TOLVAR_DIAL_DIGIT(1)
+TOLVAR_DIAL_DIGIT(2)
+TOLVAR_DIAL_DIGIT(3)
+TOLVAR_DIAL_DIGIT(4)
+TOLVAR_DIAL_DIGIT(5)
+TOLVAR_DIAL_DIGIT(6)
+TOLVAR_DIAL_DIGIT(7)
+TOLVAR_DIAL_DIGIT(8)
+TOLVAR_DIAL_DIGIT(9)
 
 // The focus stays where it is.
-TOLVAR_HANDLER(dial_clear) { set_text(拨打电话, ""); return 0; }
+TOLVAR_ROUTINE(int32_t, dial_clear, (int32_t, const tolvar_arg *)) { set_text(拨打电话, ""); return 0; }
+TOLVAR_ROUTINE_END
 
-TOLVAR_HANDLER(hint_clear_edit4) { hint_clear(编辑框4); return 0; }
+TOLVAR_ROUTINE(int32_t, hint_clear_edit4, (int32_t, const tolvar_arg *)) { hint_clear(编辑框4); return 0; }
+TOLVAR_ROUTINE_END
 
 // Opens whether or not an item is selected; the selection is left alone.
-TOLVAR_HANDLER(friend_menu_popup) { popup_menu(好友菜单); return 0; }
+TOLVAR_ROUTINE(int32_t, friend_menu_popup, (int32_t, const tolvar_arg *)) { popup_menu(好友菜单); return 0; }
+TOLVAR_ROUTINE_END
 
 // Ends the program at once, as the close box does; nothing is asked or saved.
-TOLVAR_HANDLER(exit_command) { destroy_window(); return 0; }
+TOLVAR_ROUTINE(int32_t, exit_command, (int32_t, const tolvar_arg *)) { destroy_window(); return 0; }
+TOLVAR_ROUTINE_END
 
 // Opens program directory + "/使用帮助.html" through the hidden hyperlink box.
-TOLVAR_HANDLER(help_page_open) {
-    char *directory = program_directory();
-    char *path = join({directory, const_text(kHelpFile)});
-    set_address(超级链接框1, path);
+TOLVAR_ROUTINE(int32_t, help_page_open, (int32_t, const tolvar_arg *)) {
+    Text directory = program_directory();
+    Text path = join({directory.get(), const_text(kHelpFile)});
+    set_address(超级链接框1, path.get());
     open_hyperlink(超级链接框1);
-    release(path);
-    release(directory);
     return 0;
 }
+TOLVAR_ROUTINE_END
 
-#define TOLVAR_SHOPPING_HANDLER(n) \
-    TOLVAR_HANDLER(shopping_link_##n) { shopping_link_open(n); return 0; }
+// The shopping links of the menu: shopping_link_1 to shopping_link_12.
+#define TOLVAR_SHOPPING_HANDLER(n)                                               \
+    TOLVAR_ROUTINE(int32_t, shopping_link_##n, (int32_t, const tolvar_arg *)) { \
+        shopping_link_open(n);                                                   \
+        return 0;                                                                \
+    }                                                                            \
+    TOLVAR_ROUTINE_END
 TOLVAR_SHOPPING_HANDLER(1)
 TOLVAR_SHOPPING_HANDLER(2)
 TOLVAR_SHOPPING_HANDLER(3)

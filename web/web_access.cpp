@@ -19,16 +19,6 @@ using runtime::dll;
 
 namespace {
 
-using InternetOpenAFn = HINTERNET (*)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD);
-using InternetConnectAFn = HINTERNET (*)(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR);
-using HttpOpenRequestAFn = HINTERNET (*)(HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR *, DWORD, DWORD_PTR);
-using HttpSendRequestAFn = BOOL (*)(HINTERNET, LPCSTR, DWORD, LPVOID, DWORD);
-using InternetReadFileFn = BOOL (*)(HINTERNET, LPVOID, DWORD, LPDWORD);
-using HttpQueryInfoAFn = BOOL (*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
-using InternetCloseHandleFn = BOOL (*)(HINTERNET);
-using InternetSetCookieAFn = BOOL (*)(LPCSTR, LPCSTR, LPCSTR);
-
-constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 constexpr char kAcceptLine[] =
     "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
     "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n";
@@ -39,12 +29,14 @@ constexpr char kMethodError[] = "【网页_访问】命令的第二个【访问�
 constexpr DWORD kReadPiece = 512;
 constexpr DWORD kHeaderBuffer = 1024;
 
+bool g_last_exchange_failed = false;
+
 // The three handles of one exchange, closed in the order request, connection,
 // internet handle, whichever of them were opened.
 struct Handles {
     HINTERNET internet = nullptr, connection = nullptr, request = nullptr;
     ~Handles() {
-        auto close = dll<InternetCloseHandleFn>(Dll::InternetCloseHandle);
+        auto close = dll<InternetCloseHandle_type *>(Dll::InternetCloseHandle);
         for (HINTERNET h : {request, connection, internet})
             if (h) close(h);
     }
@@ -56,28 +48,26 @@ void append_default_headers(std::string &headers, const std::string &address) {
     if (find_ignoring_case(headers, "Accept-Language: ") == std::string::npos) headers += kLanguageLine;
 }
 
-// The body in 512-byte pieces while window messages keep running, up to the bound.
-Bytes read_body(HINTERNET request) {
-    Bytes body;
-    auto read = dll<InternetReadFileFn>(Dll::InternetReadFile);
+// The body in 512-byte pieces while window messages keep running. False when
+// the read broke off (a failed read, or a body beyond the bound).
+bool read_body(HINTERNET request, Bytes &body) {
+    auto read = dll<InternetReadFile_type *>(Dll::InternetReadFile);
     uint8_t piece[kReadPiece];
     for (;;) {
         std::memset(piece, 0, sizeof piece);
         runtime::process_events();
         DWORD count = 0;
-        read(request, piece, kReadPiece, &count);
-        if (count == 0) break;
-        size_t room = kMaxBody - body.size();
-        body.insert(body.end(), piece, piece + std::min<size_t>(count, room));
-        if (body.size() >= kMaxBody) break;
+        if (!read(request, piece, kReadPiece, &count)) return false;
+        if (count == 0) return true;
+        if (count > kReadPiece || count > kMaxBody - body.size()) return false;
+        body.insert(body.end(), piece, piece + count);
     }
-    return body;
 }
 
 // The reply's whole header block (a block beyond the first buffer is asked
 // for again at the size WinINet says it needs).
 std::string header_block(HINTERNET request) {
-    auto query = dll<HttpQueryInfoAFn>(Dll::HttpQueryInfoA);
+    auto query = dll<HttpQueryInfoA_type *>(Dll::HttpQueryInfoA);
     std::string block(kHeaderBuffer, ' ');
     DWORD length = kHeaderBuffer;
     if (query(request, HTTP_QUERY_RAW_HEADERS_CRLF, block.data(), &length, nullptr))
@@ -92,7 +82,7 @@ std::string header_block(HINTERNET request) {
 void store_cookies(const std::string &block, const std::string &host) {
     std::vector<ReplyCookie> cookies = reply_cookies(block);
     if (cookies.empty()) return;
-    auto set_cookie = dll<InternetSetCookieAFn>(Dll::InternetSetCookieA);
+    auto set_cookie = dll<InternetSetCookieA_type *>(Dll::InternetSetCookieA);
     std::string url = "http://" + host;
     for (const ReplyCookie &c : cookies) set_cookie(url.c_str(), c.name.c_str(), c.data.c_str());
 }
@@ -111,6 +101,7 @@ Bytes converted(Bytes body, int32_t reply_conversion) {
 
 Bytes 网页_访问(std::string &address, int32_t 访问方式, const std::string &proxy, std::string *extra_headers,
              const std::string &post_data, int32_t reply_conversion) {
+    g_last_exchange_failed = true;
     std::string own_headers;
     std::string &headers = extra_headers ? *extra_headers : own_headers;
 
@@ -128,42 +119,49 @@ Bytes 网页_访问(std::string &address, int32_t 访问方式, const std::strin
     std::string path = url_path(address);
     Bytes body;
     std::string block;
+    bool whole = false;
     {
         runtime::BusyCursor busy;
         Handles h;  // closed when this block ends: request, connection, internet handle
         if (trim_blanks(proxy).empty())
-            h.internet = dll<InternetOpenAFn>(Dll::InternetOpenA)(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
+            h.internet = dll<InternetOpenA_type *>(Dll::InternetOpenA)(TOLVAR_USER_AGENT, INTERNET_OPEN_TYPE_DIRECT,
+                                                                        "", "", 0);
         else
-            h.internet = dll<InternetOpenAFn>(Dll::InternetOpenA)(kUserAgent, INTERNET_OPEN_TYPE_PROXY,
-                                                                  ("http=" + proxy).c_str(), nullptr, 0);
+            h.internet = dll<InternetOpenA_type *>(Dll::InternetOpenA)(TOLVAR_USER_AGENT, INTERNET_OPEN_TYPE_PROXY,
+                                                                        ("http=" + proxy).c_str(), nullptr, 0);
         if (!h.internet) return {};
         // A port beyond 16 bits names no port: it fails as an address that
         // cannot be reached does, instead of reaching another port.
         int32_t port = url_port(address);
         if (port < 0 || port > 0xFFFF) return {};
-        h.connection = dll<InternetConnectAFn>(Dll::InternetConnectA)(h.internet, host.c_str(),
-                                                                      static_cast<INTERNET_PORT>(port), "", "",
-                                                                      INTERNET_SERVICE_HTTP, 0, 0);
+        h.connection = dll<InternetConnectA_type *>(Dll::InternetConnectA)(
+            h.internet, host.c_str(), static_cast<INTERNET_PORT>(port), "", "", INTERNET_SERVICE_HTTP, 0, 0);
         if (!h.connection) return {};
-        h.request = dll<HttpOpenRequestAFn>(Dll::HttpOpenRequestA)(h.connection, method, path.c_str(), "HTTP/1.1",
-                                                                   nullptr, nullptr, INTERNET_FLAG_RELOAD, 0);
+        h.request = dll<HttpOpenRequestA_type *>(Dll::HttpOpenRequestA)(h.connection, method, path.c_str(), "HTTP/1.1",
+                                                                         nullptr, nullptr, INTERNET_FLAG_RELOAD, 0);
         if (!h.request) return {};
 
         append_default_headers(headers, address);
-        auto send = dll<HttpSendRequestAFn>(Dll::HttpSendRequestA);
+        auto send = dll<HttpSendRequestA_type *>(Dll::HttpSendRequestA);
+        bool sent = false;
         if (访问方式 == kMethodGet) {
-            send(h.request, headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0);
+            sent = send(h.request, headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0);
         } else {
             if (!post_data.empty())
                 headers += std::string(kFormTypeLine) + "Content-Length: " + std::to_string(post_data.size()) + "\r\n";
-            send(h.request, headers.c_str(), static_cast<DWORD>(headers.size()),
-                 const_cast<char *>(post_data.data()), static_cast<DWORD>(post_data.size()));
+            sent = send(h.request, headers.c_str(), static_cast<DWORD>(headers.size()),
+                        const_cast<char *>(post_data.data()), static_cast<DWORD>(post_data.size()));
         }
-        body = read_body(h.request);
+        // A failed send, a read that broke off: a failed exchange, whatever part of a body came.
+        whole = sent && read_body(h.request, body);
         block = header_block(h.request);
     }
     store_cookies(block, host);
+    if (!whole) return {};
+    g_last_exchange_failed = false;
     return converted(std::move(body), reply_conversion);
 }
+
+bool last_exchange_failed() { return g_last_exchange_failed; }
 
 }  // namespace tolvar::web

@@ -1,10 +1,9 @@
 // Compiled with -fexec-charset=GBK.
 #include "web/window_lookup.h"
 
-#include <cstring>
-
 #include "abi/win32.h"
 #include "runtime/globals.h"
+#include "runtime/routine.h"
 #include "runtime/runtime.h"
 #include "web/web_content.h"
 
@@ -23,30 +22,6 @@ constexpr char kDefaultTitle[] = "友情提醒";
 
 HWND as_hwnd(uint32_t handle) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(handle)); }
 
-// The program-wide list: an array block of WindowRecord references.
-uint32_t &list_count() { return static_cast<uint32_t *>(globals().window_list)[1]; }
-
-void append_to_window_list(WindowRecord *record) {
-    uint32_t n = list_count();
-    array_grows(&globals().window_list);
-    globals().window_list = resize(globals().window_list, static_cast<uint32_t>(8 + (n + 1) * sizeof(void *)));
-    array_elements(globals().window_list)[n] = record;
-    list_count() = n + 1;
-}
-
-void empty_window_list() {
-    uint32_t n = list_count();
-    void **records = array_elements(globals().window_list);
-    for (uint32_t i = 0; i < n; ++i) {
-        auto *r = static_cast<WindowRecord *>(records[i]);
-        if (r->title) release(r->title);
-        if (r->class_name) release(r->class_name);
-        release(r);
-    }
-    list_count() = 0;
-    globals().window_list = resize(globals().window_list, 8);
-}
-
 std::string window_text(Dll command, HWND window, int buffer_size) {
     std::string buffer(static_cast<size_t>(buffer_size), '\0');
     dll<GetTextFn>(command)(window, buffer.data(), buffer_size);
@@ -57,19 +32,19 @@ std::string window_text(Dll command, HWND window, int buffer_size) {
 
 // The enumeration callback: a record for every visible window; the
 // enumeration goes on for every window, visible or not.
-extern "C" BOOL on_enum_window(HWND window, LPARAM) {
+TOLVAR_ROUTINE(BOOL, on_enum_window, (HWND window, LPARAM)) {
     if (!dll<IsWindowVisibleFn>(Dll::IsWindowVisible)(window)) return TRUE;
-    auto *record = static_cast<WindowRecord *>(allocate(sizeof(WindowRecord)));
     DWORD process = 0;
     dll<GetWindowThreadProcessIdFn>(Dll::GetWindowThreadProcessId)(window, &process);
-    record->handle = static_cast<int32_t>(reinterpret_cast<uintptr_t>(window));
-    record->process = static_cast<int32_t>(process);
-    record->thread = static_cast<int32_t>(dll<GetWindowThreadProcessIdFn>(Dll::GetWindowThreadProcessId)(window, nullptr));
-    record->title = new_text(window_text(Dll::GetWindowTextA, window, 256));
-    record->class_name = new_text(window_text(Dll::GetClassNameA, window, 50));
-    append_to_window_list(record);
+    DWORD thread = dll<GetWindowThreadProcessIdFn>(Dll::GetWindowThreadProcessId)(window, nullptr);
+    std::string title = window_text(Dll::GetWindowTextA, window, 256);
+    std::string class_name = window_text(Dll::GetClassNameA, window, 50);
+    globals().window_list.append(new_window_record(static_cast<int32_t>(reinterpret_cast<uintptr_t>(window)),
+                                                   static_cast<int32_t>(process), static_cast<int32_t>(thread),
+                                                   title, class_name));
     return TRUE;
 }
+TOLVAR_ROUTINE_END
 
 namespace tolvar::web {
 
@@ -77,15 +52,13 @@ int32_t enum_visible_windows(std::vector<WindowInfo> &list) {
     auto callback = reinterpret_cast<WNDENUMPROC>(native_routine(kEnumWindowCallback));
     dll<EnumWindowsFn>(Dll::EnumWindows)(callback, 0);
     list.clear();
-    uint32_t n = list_count();
-    void **records = array_elements(globals().window_list);
-    for (uint32_t i = 0; i < n; ++i) {
-        auto *r = static_cast<WindowRecord *>(records[i]);
-        list.push_back({static_cast<uint32_t>(r->handle), static_cast<uint32_t>(r->process),
-                        static_cast<uint32_t>(r->thread), r->title ? r->title : "",
-                        r->class_name ? r->class_name : ""});
+    const WindowList &found = globals().window_list;
+    for (uint32_t i = 0; i < found.count(); ++i) {
+        const WindowRecord &r = found.at(i);
+        list.push_back({static_cast<uint32_t>(r.handle), static_cast<uint32_t>(r.process),
+                        static_cast<uint32_t>(r.thread), r.title ? r.title : "", r.class_name ? r.class_name : ""});
     }
-    empty_window_list();
+    globals().window_list.empty();
     return static_cast<int32_t>(list.size());
 }
 

@@ -22,7 +22,7 @@ inline const std::string kEditionMade = "专版程序！！制作完成！！请
 inline const std::string kDefaultNumber = "13900000000";
 
 inline std::string referrer_number() {
-    const char *r = runtime::globals().referrer_number;
+    const char *r = runtime::globals().referrer_number.get();
     return r ? std::string(r) : std::string("(none)");
 }
 

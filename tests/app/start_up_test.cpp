@@ -36,6 +36,8 @@ std::vector<SettingsCase> settings_cases() {
     std::string owner = gbk("小王的店");
     QString owner_title = kEditionPrefix + QString::fromUtf8("小王的店");
     std::string line2_10mb(10 << 20, 'a');
+    std::string long_owner;
+    for (int i = 0; i < 150; ++i) long_owner += "店";
     return {
         {"an edition", kNumber + "\r\n" + owner + "\r\n", kNumber, owner_title},
         {"the default number", kDefaultNumber + "\r\n" + owner + "\r\n", kDefaultNumber, kDefaultTitle},
@@ -51,8 +53,16 @@ std::vector<SettingsCase> settings_cases() {
         {"a zero byte in line 1", kNumber + std::string(1, '\0') + "\r\n" + owner + "\r\n", kDefaultNumber,
          kDefaultTitle},
         {"a zero byte in line 2", kNumber + "\r\n" + owner + std::string("\0tail\r\n", 7), kNumber, owner_title},
-        {"binary bytes", std::string("\x81\r\n\xFE\x01\x7F\r\n\0\r\n\xFF", 12), "\x81", QString()},
-        {"a 10 MB line 2", kNumber + "\r\n" + line2_10mb + "\r\n", kNumber, kEditionPrefix + QString(line2_10mb.c_str())},
+        // A line 1 that is no number makes the unbranded copy (and says so).
+        {"binary bytes", std::string("\x81\r\n\xFE\x01\x7F\r\n\0\r\n\xFF", 12), kDefaultNumber, kDefaultTitle},
+        {"a number with a letter", "1391234567a\r\n" + owner + "\r\n", kDefaultNumber, kDefaultTitle},
+        {"a form field after the number", kNumber + "&tel=1\r\n" + owner + "\r\n", kDefaultNumber, kDefaultTitle},
+        {"four digits", "1391\r\n" + owner + "\r\n", kDefaultNumber, kDefaultTitle},
+        {"a 10 MB line 1", std::string(10 << 20, '1') + "\r\n" + owner + "\r\n", kDefaultNumber, kDefaultTitle},
+        // The owner text is cut to 200 bytes, a double-byte character kept whole.
+        {"a 10 MB line 2", kNumber + "\r\n" + line2_10mb + "\r\n", kNumber, kEditionPrefix + QString(200, 'a')},
+        {"a long Chinese line 2", kNumber + "\r\na" + gbk(long_owner.c_str()) + "\r\n", kNumber,
+         kEditionPrefix + "a" + QString::fromUtf8(long_owner.c_str()).left(99)},
         {"a 10 MB line without CR LF", std::string(10 << 20, '1'), kDefaultNumber, kDefaultTitle},
     };
 }
@@ -62,7 +72,7 @@ TEST(StartUp, WithoutASettingsFileTheCopyIsUnbranded) {
     bool own_copy = false;
     StartUp seen = run_in(folder.path(), [&](QWidget *) {
         // The program's own heap text, which the clean-up may release, not the constant.
-        own_copy = runtime::globals().referrer_number != runtime::const_text(runtime::kDefaultNumber);
+        own_copy = runtime::globals().referrer_number.get() != runtime::const_text(runtime::kDefaultNumber);
     });
     EXPECT_EQ(kDefaultTitle, seen.title);
     EXPECT_EQ(kDefaultNumber, seen.referrer);
@@ -149,12 +159,8 @@ TEST(StartUp, TheViewsPointAtThePagesWhichAFocusOfTheLoginBoxWrites) {
     run_in(folder.path(), [&](QWidget *w) {
         auto *strip = find<QTextBrowser>(w, "超文本浏览框2");
         auto *tall = find<QTextBrowser>(w, "超文本浏览框3");
-        char *strip_address = runtime::address_of(runtime::超文本浏览框2);
-        char *tall_address = runtime::address_of(runtime::超文本浏览框3);
-        EXPECT_EQ((folder.path() / "ad/4.html").string(), strip_address);
-        EXPECT_EQ((folder.path() / "ad/2.html").string(), tall_address);
-        runtime::release(strip_address);
-        runtime::release(tall_address);
+        EXPECT_EQ((folder.path() / "ad/4.html").string(), runtime::text_view(runtime::address_of(runtime::超文本浏览框2)));
+        EXPECT_EQ((folder.path() / "ad/2.html").string(), runtime::text_view(runtime::address_of(runtime::超文本浏览框3)));
         // First run: the start-up does not write the pages.
         EXPECT_FALSE(fs::exists(ad));
         EXPECT_EQ("", strip->toPlainText());

@@ -20,17 +20,8 @@ using namespace tolvar::test;
 
 namespace {
 
-std::string take_text(char *text) {
-    std::string s = text;
-    release(text);
-    return s;
-}
-
-std::string take_bytes(void *byte_set) {
-    std::string s(reinterpret_cast<const char *>(bytes_data(byte_set)), bytes_length(byte_set));
-    release(byte_set);
-    return s;
-}
+std::string take_text(const Text &text) { return std::string(text_view(text)); }
+std::string take_bytes(const ByteSet &byte_set) { return std::string(bytes_view(byte_set)); }
 
 std::string in(const ScratchDir &d, const std::string &name) { return (d.path() / name).string(); }
 
@@ -46,15 +37,13 @@ TEST(FileCommands, WholeFilesAreWrittenReplacedAndReadBackByteForByte) {
     in_program([&] {
         std::string path = in(folder, "a.bin");
         const char raw[] = {'x', 0, '\r', '\n', char(0xC4), char(0xE3)};
-        void *first = new_bytes(raw, sizeof raw);
-        void *second = new_bytes("tail", 4);
-        EXPECT_TRUE(write_file(path.c_str(), {first, second}));
+        ByteSet first = new_bytes(raw, sizeof raw);
+        ByteSet second = new_bytes("tail", 4);
+        EXPECT_TRUE(write_file(path.c_str(), {first.get(), second.get()}));
         EXPECT_EQ(std::string(raw, sizeof raw) + "tail", read_file(fs::path(path)));
         EXPECT_EQ(std::string(raw, sizeof raw) + "tail", take_bytes(runtime::read_file(path.c_str())));
-        EXPECT_TRUE(write_file(path.c_str(), {second}));
+        EXPECT_TRUE(write_file(path.c_str(), {second.get()}));
         EXPECT_EQ("tail", take_bytes(runtime::read_file(path.c_str())));
-        release(first);
-        release(second);
         // No temporary file is left beside it.
         EXPECT_EQ(1, std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()));
     }, folder.path().string());
@@ -88,10 +77,9 @@ TEST(FileCommands, WhatIsNotAReadableFileReadsAsAbsent) {
         EXPECT_EQ("", take_text(read_text(12345)));
         close_file(12345);
         // A write over a folder, or into a folder that is not there, fails and makes nothing.
-        void *bytes = new_bytes("x", 1);
-        EXPECT_FALSE(write_file(in(folder, "dir").c_str(), {bytes}));
-        EXPECT_FALSE(write_file(in(folder, "no/such/file").c_str(), {bytes}));
-        release(bytes);
+        ByteSet bytes = new_bytes("x", 1);
+        EXPECT_FALSE(write_file(in(folder, "dir").c_str(), {bytes.get()}));
+        EXPECT_FALSE(write_file(in(folder, "no/such/file").c_str(), {bytes.get()}));
     });
     EXPECT_TRUE(fs::is_directory(folder.path() / "dir"));
     EXPECT_FALSE(fs::exists(folder.path() / "no"));

@@ -45,12 +45,12 @@ TEST(KernelRun, ShowsTheWindowFromTheFormAndEndsThroughTheCleanUp) {
         EXPECT_EQ(kTitle, w->windowTitle());
         EXPECT_EQ(QSize(740, 510), w->frameGeometry().size());
         EXPECT_EQ(QPoint(50, 50), w->frameGeometry().topLeft());
-        EXPECT_NE(nullptr, runtime::globals().window_list);
+        EXPECT_NE(nullptr, runtime::globals().window_list.block());
         w->close();
     });
     EXPECT_EQ(0, run_image(test::test_image_bytes()));
     EXPECT_TRUE(seen);
-    EXPECT_EQ(nullptr, runtime::globals().window_list);  // the clean-up ran
+    EXPECT_EQ(nullptr, runtime::globals().window_list.block());  // the clean-up ran
     EXPECT_EQ(nullptr, main_window());
 }
 
@@ -95,21 +95,21 @@ TEST(KernelRun, MessageBoxIsModalOverTheWindowWithItsTitle) {
 TEST(KernelRun, ATerminationSignalEndsTheProgramThroughItsCleanUp) {
     QTimer::singleShot(0, [] { raise(SIGTERM); });
     EXPECT_EQ(0, run_image(test::test_image_bytes()));
-    EXPECT_EQ(nullptr, runtime::globals().window_list);
+    EXPECT_EQ(nullptr, runtime::globals().window_list.block());
 }
 
 TEST(KernelRun, ConstantsOfTheImageAreNeverFreedAndMoveWhenGrown) {
     test::in_program([] {
         auto *constant = const_cast<uint8_t *>(runtime::const_data(runtime::kEmptyArray));
-        runtime::release(constant);  // a constant is left alone
-        auto *grown = static_cast<uint32_t *>(runtime::resize(constant, 16));
+        runtime::BlockRelease()(constant);  // a constant is left alone
+        runtime::ByteSet grown_block(runtime::resize(constant, 16));
+        auto *grown = static_cast<uint32_t *>(grown_block.get());
         ASSERT_NE(static_cast<void *>(constant), static_cast<void *>(grown));
         EXPECT_EQ(1u, grown[0]);
         EXPECT_EQ(0u, grown[1]);
         uint32_t original[2];
         std::memcpy(original, constant, 8);
         EXPECT_EQ(1u, original[0]);
-        runtime::release(grown);
         EXPECT_STREQ("13900000000", runtime::const_text(runtime::kDefaultNumber));
     });
 }

@@ -2,6 +2,8 @@
 // kernel's widgets, found by their object names.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -109,6 +111,53 @@ TEST(SmallHandlers, EditBoxesRefuseInputPastTheirLimit) {
     });
 }
 
+// A character typed (one key event, a surrogate pair whole), pasted or
+// committed by an input method.
+void type(QWidget *box, const char *utf8) {
+    QString text = QString::fromUtf8(utf8);
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text), release(QEvent::KeyRelease, 0, Qt::NoModifier, text);
+    QApplication::sendEvent(box, &press);
+    QApplication::sendEvent(box, &release);
+}
+void paste(QWidget *box, const char *utf8) {
+    QApplication::clipboard()->setText(QString::fromUtf8(utf8));
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+}
+void compose(QWidget *box, const char *utf8) {
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8(utf8));
+    QApplication::sendEvent(box, &commit);
+}
+
+TEST(SmallHandlers, EditBoxesRefuseWhatTheCodePageCannotHoldTypedPastedOrComposed) {
+    run_with_window([](QWidget *w) {
+        find(w, "标签1")->setProperty("text", QString::fromUtf8("登录成功！！"));  // page ④ opens after a login
+        for (auto [page, name] : {std::pair{3, "编辑框8"}, std::pair{2, "编辑框5"}}) {
+            SCOPED_TRACE(name);
+            show_page(w, page);
+            QWidget *box = find(w, name);
+            box->setFocus();
+            auto text = [&] {
+                if (auto *line = qobject_cast<QLineEdit *>(box)) return line->text().toStdString();
+                return qobject_cast<QPlainTextEdit *>(box)->toPlainText().toStdString();
+            };
+            type(box, "专");
+            type(box, "😀");
+            type(box, "€");
+            EXPECT_EQ("专€", text());
+            paste(box, "版😀权");  // refused whole
+            EXPECT_EQ("专€", text());
+            paste(box, "版权");
+            EXPECT_EQ("专€版权", text());
+            compose(box, "𠮷");
+            compose(box, "\u200b");  // an ignorable character the code page drops
+            EXPECT_EQ("专€版权", text());
+            compose(box, "好");
+            EXPECT_EQ("专€版权好", text());
+        }
+    });
+}
+
 TEST(SmallHandlers, RightClickOnAnEmptyFriendListPopsUpTheFriendMenu) {
     run_with_window([](QWidget *w) {
         show_page(w, 2);
@@ -145,7 +194,7 @@ TEST(SmallHandlers, ExitEndsTheProgramAtOnceThroughTheCleanUp) {
         ended_inside = main_window() == nullptr;
     }));
     EXPECT_TRUE(ended_inside);
-    EXPECT_EQ(nullptr, runtime::globals().window_list);
+    EXPECT_EQ(nullptr, runtime::globals().window_list.block());
 }
 
 TEST(SmallHandlers, HelpPageOpensBesideTheProgramInTheSystemsHandler) {

@@ -28,11 +28,7 @@ namespace {
 // GBK bytes of a few words used below.
 const char *const kLoginMark = "\xB5\xC7\xC2\xBC\xB3\xC9\xB9\xA6\xA3\xA1\xA3\xA1";  // 登录成功！！
 
-std::string take(char *text) {
-    std::string s = text;
-    release(text);
-    return s;
-}
+std::string take(const Text &text) { return std::string(text_view(text)); }
 
 TEST(WindowServices, TextsOfLabelsEditsAndTheWindowTitle) {
     run_with_window([](QWidget *w) {
@@ -109,9 +105,8 @@ TEST(WindowServices, TimerPictureHtmlViewAndHyperlink) {
         std::memcpy(byte_set.data() + 8, png.constData(), static_cast<size_t>(png.size()));
         set_picture(runtime::图片框1, byte_set.data());
         EXPECT_EQ(QSize(58, 28), find<QLabel>(w, "图片框1")->pixmap().size());
-        auto *back = static_cast<uint8_t *>(picture_of(runtime::图片框1));
-        EXPECT_EQ(0, std::memcmp(back, byte_set.data(), byte_set.size()));
-        release(back);
+        ByteSet back = picture_of(runtime::图片框1);
+        EXPECT_EQ(0, std::memcmp(back.get(), byte_set.data(), byte_set.size()));
 
         set_address(runtime::超文本浏览框2, "/nonexistent/ad/4.html");
         EXPECT_EQ("/nonexistent/ad/4.html", take(address_of(runtime::超文本浏览框2)));

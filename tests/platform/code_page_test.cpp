@@ -154,6 +154,65 @@ TEST(CodePages, WithoutBestFitOnlyCharactersThatComeBackConvert) {
     EXPECT_EQ("?", narrow(936, u'\u00A5', WC_NO_BEST_FIT_CHARS).first);
 }
 
+// The decoding direction. The kept tables hold no MBTABLE part (the byte
+// sequences' own mappings), so each sequence is checked through the WCTABLE:
+// a sequence that decodes to a code point in the table's ranges is the
+// sequence the table gives for that code point, or one of the few duplicates
+// that decode to the same code point as the table's own sequence does (950
+// has eight box-drawing characters twice). A sequence that is no character
+// decodes to the code page's Unicode default character, U+003F ("?").
+// Checked: every single byte, and every lead byte 0x81 to 0xFE with every
+// trail byte 0x40 to 0xFE, that decodes to one unit.
+struct DecodeCounts {
+    size_t undefined = 0;   // sequences that decode to "?"
+    size_t duplicates = 0;  // sequences the table does not give back, decoding as the one it gives
+};
+
+void check_every_sequence_decodes(UINT code_page, const std::string &table_name, size_t least_in_table,
+                                  DecodeCounts expected) {
+    ASSERT_NE(nullptr, kernel32().to_wide);
+    BestFitTable table = read_table(table_name);
+    size_t differences = 0, in_table = 0;
+    DecodeCounts counts;
+    auto check = [&](const std::string &bytes) {
+        std::u16string got = widen(code_page, bytes);
+        if (got.size() != 1) return;
+        unsigned u = got[0];
+        if (u == '?' && bytes != "?") {
+            ++counts.undefined;
+            return;
+        }
+        if (!table.covers(u)) return;
+        ++in_table;
+        auto it = table.mappings.find(u);
+        if (it != table.mappings.end() && bytes_of_code(it->second) == bytes) return;
+        if (it != table.mappings.end() && widen(code_page, bytes_of_code(it->second)) == got) {
+            ++counts.duplicates;
+            return;
+        }
+        if (++differences <= 10)
+            ADD_FAILURE() << code_page << ": " << hex(bytes) << " gave U+" << std::hex << u << ", which the table maps to "
+                          << (it == table.mappings.end() ? "nothing" : hex(bytes_of_code(it->second)));
+    };
+    for (unsigned b = 0; b < 0x100; ++b)
+        if (b < 0x81 || b == 0xFF) check(std::string(1, static_cast<char>(b)));
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead)
+        for (unsigned trail = 0x40; trail <= 0xFE; ++trail)
+            if (trail != 0x7F) check(bytes_of_code(lead << 8 | trail));
+    EXPECT_EQ(0u, differences);
+    EXPECT_GT(in_table, least_in_table);
+    EXPECT_EQ(expected.undefined, counts.undefined);
+    EXPECT_EQ(expected.duplicates, counts.duplicates);
+}
+
+TEST(CodePages, EverySequenceOf936DecodesToACodePointTheTableMapsBack) {
+    check_every_sequence_decodes(936, "bestfit936.txt", 2000, {0, 0});
+}
+
+TEST(CodePages, EverySequenceOf950DecodesToACodePointTheTableMapsBack) {
+    check_every_sequence_decodes(950, "bestfit950.txt", 500, {4220, 8});
+}
+
 std::string to_multibyte(UINT code_page, const std::u16string &text, LPCSTR default_char = nullptr,
                          BOOL *used = nullptr) {
     auto *units = reinterpret_cast<const WCHAR *>(text.c_str());

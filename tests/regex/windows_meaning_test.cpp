@@ -3,8 +3,6 @@
 // and the bounded search that fails visibly instead of finding nothing.
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "tests/support/scripting_regexp.h"
 
 using namespace tolvar::test;
@@ -90,13 +88,10 @@ TEST(WindowsMeaning, CapturesOfARepeatedGroupAreClearedEachIteration) {
 }
 
 TEST(WindowsMeaning, ASearchTooLongForTheBoundsFailsVisiblyAndALongOneCompletes) {
-    using clock = std::chrono::steady_clock;
-    // Exponential backtracking: given up within the time bound, as an error, never "no match".
+    // Exponential backtracking: given up at the engine's bounds, as an error, never "no match".
     int32_t error = 0;
-    auto start = clock::now();
     EXPECT_EQ("error", matches(u"(a+)+b", std::u16string(40, u'a'), false, false, &error));
     EXPECT_EQ(TOLVAR_E_SEARCH_TOO_LONG, error);
-    EXPECT_LT(clock::now() - start, std::chrono::seconds(10));
     // Many backtracking steps, fewer than the bound: the search completes.
     EXPECT_EQ("", matches(u"(x+x+)+y", std::u16string(16, u'x'), false, false, &error));
     EXPECT_EQ(TOLVAR_S_OK, error);

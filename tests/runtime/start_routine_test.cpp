@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 #include "runtime/globals.h"
 #include "runtime/deployment.h"
@@ -19,7 +20,7 @@ TEST_F(RecordingKernel, RunsTheStartUpSequenceAndReleasesAnEmptyWindowList) {
     const void *list_during_loop = nullptr;
     uint32_t list_words[2] = {};
     recorder.during_event_loop = [&] {
-        list_during_loop = runtime::globals().window_list;
+        list_during_loop = runtime::globals().window_list.block();
         std::memcpy(list_words, list_during_loop, 8);
     };
     EXPECT_EQ(0, start());
@@ -30,7 +31,7 @@ TEST_F(RecordingKernel, RunsTheStartUpSequenceAndReleasesAnEmptyWindowList) {
     EXPECT_EQ(1u, list_words[0]);
     EXPECT_EQ(0u, list_words[1]);
     EXPECT_TRUE(recorder.live.empty());
-    EXPECT_EQ(nullptr, runtime::globals().window_list);
+    EXPECT_EQ(nullptr, runtime::globals().window_list.block());
     EXPECT_EQ(nullptr, runtime::globals().referrer_number);
 }
 
@@ -45,18 +46,10 @@ TEST_F(RecordingKernel, CleanUpReleasesTheReferrerNumberAndEveryWindowRecord) {
         auto &g = runtime::globals();
         g.referrer_number = runtime::new_text("13900000000");
         // Two records, as a window lookup leaves them: the second without a class name.
-        runtime::release(g.window_list);
-        auto *array = static_cast<uint32_t *>(runtime::allocate(8 + 2 * sizeof(void *)));
-        array[0] = 1;
-        array[1] = 2;
-        void **elements = runtime::array_elements(array);
-        for (int i = 0; i < 2; ++i) {
-            auto *record = static_cast<runtime::WindowRecord *>(runtime::allocate(sizeof(runtime::WindowRecord)));
-            record->title = runtime::new_text("Tolvar");
-            record->class_name = i == 0 ? runtime::new_text("QWidget") : nullptr;
-            elements[i] = record;
-        }
-        g.window_list = array;
+        g.window_list.append(runtime::new_window_record(0x14, 77, 5, "Tolvar", "QWidget"));
+        runtime::OwnedRecord second = runtime::new_window_record(0x18, 77, 5, "Tolvar", "");
+        runtime::Text(std::exchange(second->class_name, nullptr));
+        g.window_list.append(std::move(second));
         recorder.calls.push_back("filled");
     };
     EXPECT_EQ(0, start());

@@ -63,7 +63,7 @@ TEST_F(WindowList, EnumerationFillsEmptiesAndAnnouncesEachGrowth) {
         list_address = address;
         recorder.calls.clear();
         count = web::enum_visible_windows(list);
-        left_in_global = runtime::array_count(runtime::globals().window_list);
+        left_in_global = runtime::globals().window_list.count();
     };
     start();
     ASSERT_EQ(2, count);

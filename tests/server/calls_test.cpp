@@ -52,3 +52,24 @@ TEST(ServiceCalls, TheEchoPageHoldsTheCallersAddressBetweenH2Marks) {
     ASSERT_NE(std::string::npos, start);
     EXPECT_EQ("127.0.0.1", page.substr(start + 4, page.find("</h2>", start) - start - 4));
 }
+
+TEST(ServiceCalls, CallsGoOnlyToTheNumberShapesTheOperatorAllows) {
+    TestService service;
+    ClientSession client = member(service, "13900000001");
+    // By default: mainland mobile numbers and domestic numbers from 0.
+    for (const char *number : {"13700000000", "0755123", "01012345678", "075512345678"})
+        EXPECT_TRUE(client_sees_call_placed(client.call(number))) << number;
+    for (const char *number : {"00861370000000", "+8613700000000", "110", "075512", "0755123456789", "23700000000",
+                               "1370000000", "0012345678"})
+        EXPECT_FALSE(client_sees_call_placed(client.call(number))) << number;
+    EXPECT_EQ("4", service.query_text("SELECT COUNT(*) FROM calls"));
+
+    tolvar::server::Settings settings;
+    settings.call_shapes = tolvar::server::call_shape_mobile;
+    service.apply(settings);
+    EXPECT_FALSE(client_sees_call_placed(client.call("01012345678")));
+    settings.call_shapes = tolvar::server::call_shape_any;
+    service.apply(settings);
+    EXPECT_TRUE(client_sees_call_placed(client.call("00861370000000")));
+    EXPECT_FALSE(client_sees_call_placed(client.call("+8613700000000")));
+}

@@ -65,7 +65,7 @@ TEST(ServiceFields, OptionsDefaultToLoopbackAndTheUsersDataFolder) {
     EXPECT_EQ("::1", given.options->listen.host);
     EXPECT_EQ(9000, given.options->listen.port);
     EXPECT_EQ("x.db", given.options->database_path);
-    EXPECT_TRUE(given.options->verbose);
+    EXPECT_TRUE(given.options->settings.verbose);
     EXPECT_EQ(std::vector<std::string>{"members"}, given.options->command);
     for (const char *bad : {"8086", "host:", ":80", "host:65536", "host:8o", "a:b:c:d"})
         EXPECT_FALSE(parse_options({"--listen", bad}).options) << bad;

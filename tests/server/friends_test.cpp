@@ -38,7 +38,7 @@ TEST(ServiceFriends, ReferredMembersAndAddedOnesAreListedAndNobodyElse) {
               client_entries(owner.get("/p.php?class=p&action=friend").body));
 
     std::ostringstream out, err;
-    EXPECT_EQ(0, tolvar::server::run_admin_command(service.database(), {"friend", "add", "13900000001", "13900000004"},
+    EXPECT_EQ(0, tolvar::server::run_admin_command(service.storage(), {"friend", "add", "13900000001", "13900000004"},
                                                    service.now, out, err));
     RawReply page = owner.get("/p.php?class=p&action=friend");
     EXPECT_EQ(3u, client_entries(page.body).size());

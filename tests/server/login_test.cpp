@@ -35,7 +35,7 @@ TEST(ServiceLogin, CaptchaIsA58By28PngBoundToAnHttpOnlySessionCookie) {
     EXPECT_EQ(58u, big_endian(picture.body, 16));
     EXPECT_EQ(28u, big_endian(picture.body, 20));
     std::string cookie = picture.header("Set-Cookie");
-    EXPECT_TRUE(std::regex_match(cookie, std::regex("sid=[0-9a-f]{32}; path=/; HttpOnly"))) << cookie;
+    EXPECT_TRUE(std::regex_match(cookie, std::regex("sid=[0-9a-f]{32}; path=/; HttpOnly; SameSite=Lax"))) << cookie;
     EXPECT_TRUE(std::regex_match(service.last_logged("captcha code: "), std::regex("[0-9]{4}")));
 
     // A session that has a cookie keeps it; a cookie the service does not know

@@ -78,21 +78,32 @@ TEST(ServiceRegistration, MalformedNumbersAndCodesAreRefusedWithoutRinging) {
     EXPECT_EQ(0u, service.count_logged("voice code for "));
 }
 
-TEST(ServiceRegistration, PhonesAreRungAtMostThreeTimesPerNumberAndTwentyPerAddress) {
+TEST(ServiceRegistration, PhonesAreRungAtMostThreeTimesPerNumberAndTwentyPerNetwork) {
     using namespace tolvar::server;
+    const Settings &limits = default_settings();
     TestService service;
     ClientSession client(service);
-    for (int i = 0; i < voice_calls_per_number + 1; ++i) client.ask_voice_code("13900000010");
-    EXPECT_EQ(size_t(voice_calls_per_number), service.count_logged("voice code for 13900000010: "));
+    for (int i = 0; i < limits.voice_calls_per_number + 1; ++i) client.ask_voice_code("13900000010");
+    EXPECT_EQ(size_t(limits.voice_calls_per_number), service.count_logged("voice code for 13900000010: "));
     service.now += voice_number_window;
     client.ask_voice_code("13900000010");
-    EXPECT_EQ(size_t(voice_calls_per_number + 1), service.count_logged("voice code for 13900000010: "));
+    EXPECT_EQ(size_t(limits.voice_calls_per_number + 1), service.count_logged("voice code for 13900000010: "));
 
-    // The same address, other numbers: the address's hourly limit holds.
-    service.now += voice_address_window;
-    for (int i = 0; i < voice_calls_per_address + 1; ++i)
-        client.ask_voice_code("139000001" + std::to_string(10 + i));
-    EXPECT_EQ(size_t(voice_calls_per_address), service.count_logged("voice code for 1390000011") +
-                                                   service.count_logged("voice code for 1390000012") +
-                                                   service.count_logged("voice code for 1390000013"));
+    // Other numbers from addresses rotated inside one /24: the network's
+    // hourly limit holds for them all.
+    service.now += voice_network_window;
+    for (int i = 0; i < limits.voice_calls_per_network + 1; ++i) {
+        std::string source = "127.0.0." + std::to_string(2 + i);
+        round_trip(service.port(),
+                   client_request("POST", service.host(), "/url.php?class=check",
+                                  "action=taste&tel=13800000000&MemberMobile=139000001" + std::to_string(10 + i)),
+                   source);
+    }
+    EXPECT_EQ(size_t(limits.voice_calls_per_network), service.count_logged("voice code for 1390000011") +
+                                                          service.count_logged("voice code for 1390000012") +
+                                                          service.count_logged("voice code for 1390000013"));
+    // Another network is not held by it.
+    service.run_sql("UPDATE voice_requests SET address = '10.0.0.0/24'");
+    client.ask_voice_code("13900000140");
+    EXPECT_EQ(1u, service.count_logged("voice code for 13900000140: "));
 }

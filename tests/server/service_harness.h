@@ -18,8 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "server/database.h"
 #include "server/http_service.h"
+#include "server/storage/storage.h"
+#include "tests/server/test_database.h"
 #include "tests/support/process.h"
 
 namespace tolvar::test {
@@ -42,11 +43,18 @@ struct RawReply {
     }
 };
 
-// Sends `bytes` on a fresh connection to 127.0.0.1:port and reads one reply
-// (by its Content-Length), or until the peer closes.
-inline RawReply round_trip(int port, const std::string &bytes) {
+// Sends `bytes` on a fresh connection to 127.0.0.1:port (from the loopback
+// address `source` when one is given) and reads one reply (by its
+// Content-Length), or until the peer closes.
+inline RawReply round_trip(int port, const std::string &bytes, const std::string &source = "") {
     RawReply reply;
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (!source.empty()) {
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        inet_pton(AF_INET, source.c_str(), &from.sin_addr);
+        bind(fd, reinterpret_cast<sockaddr *>(&from), sizeof from);
+    }
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -122,16 +130,18 @@ inline std::string form_value(const std::string &typed) {
     return out;
 }
 
+// The service in this process on its own fresh database (SQLite or
+// PostgreSQL, as the test run chose).
 class TestService {
 public:
     TestService()
-        : database_(std::make_unique<server::Database>((dir_.path() / "tolvar.db").string())),
+        : storage_(std::make_unique<server::Storage>(database_.address())),
           log_{true, [this](const std::string &line) {
                    std::lock_guard lock(mutex_);
                    lines_.push_back(line);
                }},
           service_(std::make_unique<server::HttpService>(
-              server::ServiceContext{*database_, log_, [this] { return now.load(); }})) {
+              server::ServiceContext{*storage_, log_, [this] { return now.load(); }})) {
         signal(SIGPIPE, SIG_IGN);
         port_ = service_->bind({"127.0.0.1", 0});
         thread_ = std::thread([this] { service_->run(); });
@@ -146,8 +156,13 @@ public:
 
     int port() const { return port_; }
     std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
-    server::Database &database() { return *database_; }
-    std::string database_path() const { return (dir_.path() / "tolvar.db").string(); }
+    server::Storage &storage() { return *storage_; }
+    const TestDatabase &database() const { return database_; }
+    // Settings for the requests that come after (the log stays verbose).
+    void apply(server::Settings settings) {
+        settings.verbose = true;
+        service_->apply(settings);
+    }
 
     std::vector<std::string> log_lines() {
         std::lock_guard lock(mutex_);
@@ -167,19 +182,12 @@ public:
     }
 
     // A SQL query's first column of the first row, as text ("" for none).
-    std::string query_text(const char *sql) {
-        auto c = database_->lease();
-        server::Query q(*c, sql);
-        return q.next() ? q.text(0) : std::string();
-    }
-    void run_sql(const char *sql) {
-        auto c = database_->lease();
-        server::execute(*c, sql);
-    }
+    std::string query_text(const std::string &sql) { return database_.text(sql); }
+    void run_sql(const std::string &sql) { database_.run(sql); }
 
 private:
-    ScratchDir dir_;
-    std::unique_ptr<server::Database> database_;
+    TestDatabase database_;
+    std::unique_ptr<server::Storage> storage_;
     server::Log log_;
     std::unique_ptr<server::HttpService> service_;
     std::thread thread_;

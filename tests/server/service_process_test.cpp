@@ -33,8 +33,8 @@ ProcessResult admin(const std::string &db, std::vector<std::string> words) {
 }  // namespace
 
 TEST(ServiceProgram, ServesLogsAndStopsOnSigterm) {
-    ScratchDir dir;
-    std::string db = (dir.path() / "t.db").string(), log = (dir.path() / "service.log").string();
+    TestDatabase database;
+    std::string db = database.address(), log = (database.folder() / "service.log").string();
     ProcessResult result = run_process(
         {TOLVAR_SERVICE, "--listen", "127.0.0.1:0", "--db", db, "--log", log, "--verbose"}, {}, [&](pid_t pid) {
             int port = std::stoi("0" + wait_for(log, "listening on http://127\\.0\\.0\\.1:([0-9]+)"));
@@ -58,8 +58,8 @@ TEST(ServiceProgram, ServesLogsAndStopsOnSigterm) {
 }
 
 TEST(ServiceProgram, AdminCommandsListAndAddOnTheDatabase) {
-    ScratchDir dir;
-    std::string db = (dir.path() / "t.db").string();
+    TestDatabase database;
+    const std::string &db = database.address();
     EXPECT_EQ(0, admin(db, {"member", "add", "13900000001"}).status);
     ProcessResult second = admin(db, {"member", "add", "13900000002"});
     EXPECT_EQ(0, second.status);
@@ -73,18 +73,14 @@ TEST(ServiceProgram, AdminCommandsListAndAddOnTheDatabase) {
 
     // A call and a message, as the service stores them, listed for the operator.
     {
-        tolvar::server::Database database(db);
-        auto c = database.lease();
-        tolvar::server::execute(*c, "INSERT INTO calls (member_id, number, address, placed_at) VALUES (100000, '13700000000', '1.2.3.4', 0)");
-        tolvar::server::execute(*c,
-                                "INSERT INTO messages (member_id, friend_id, number, body, sent_at)"
-                                " VALUES (100000, 100001, '13900000002', ?1, 0)",
-                                tolvar::server::Blob{"\xc4\xe3\xba\xc3\r\nA&B"});
+        tolvar::server::Storage storage(db);
+        ASSERT_TRUE(storage.charge_call(100000, "13700000000", "1.2.3.4", 1, 0));
+        storage.record_message(100000, 100001, "13900000002", "\xc4\xe3\xba\xc3\r\nA&B", 0);
     }
     EXPECT_TRUE(contains(admin(db, {"calls"}).out, "\t100000\t13900000001\t13700000000\t1.2.3.4\n"));
     EXPECT_TRUE(contains(admin(db, {"messages"}).out, "\t13900000001\t13900000002\t100001\t你好\\r\\nA&B\n"));
     ProcessResult members = admin(db, {"members"});
-    EXPECT_TRUE(contains(members.out, "100000\t13900000001\t30\t-\t"));
+    EXPECT_TRUE(contains(members.out, "100000\t13900000001\t29\t-\t"));
     EXPECT_TRUE(contains(members.out, "100001\t13900000002\t30\t-\t"));
 }
 

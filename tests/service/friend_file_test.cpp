@@ -1,8 +1,10 @@
 // The friend file in a fresh program folder: what a refresh writes, what
 // entering page ③ lists, what a refresh that finds nothing leaves alone, a
-// folder the program may not write to, and damaged files.
+// folder the program may not write to, damaged files, and long lists filled
+// while the window answers.
 #include <sys/stat.h>
 
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <chrono>
 
@@ -12,6 +14,7 @@
 #include "runtime/window.h"
 #include "tests/service/fake_service.h"
 #include "tests/service/friend_pages.h"
+#include "tests/support/window_pulse.h"
 
 namespace fs = std::filesystem;
 using namespace tolvar;
@@ -113,7 +116,11 @@ TEST_F(FriendFile, DamagedFilesLoadWhatTheyCan) {
         // A zero byte ends the text.
         {std::string("13900000001,1\r\n13900000002,2\0\r\n13900000003,3\r\n", 46), {"13900000001/1", "13900000002/2"}},
         {"\x81\x30\xff\xfe,5\r\n\x01\x02\x03\r\n13900000003,3\r\n", {"*/5", "13900000003/3"}},
-        {ten_mb + "\r\n13900000005,5\r\n", {"13900000005/5"}},
+        // Beyond 4 MiB the file counts as damaged: the whole lines within are
+        // listed, not the line the bound cuts ("13900000007,12" of "...,123456").
+        {"13900000005,5\r\n" + std::string((4u << 20) - 15 - 2 - 14, '7') + "\r\n13900000007,123456\r\n" + ten_mb +
+             "\r\n13900000006,6\r\n",
+         {"13900000005/5"}},
         {"\r\n\r\n,\r\n", {"/0"}},
         {"", {}},
     };
@@ -134,19 +141,18 @@ TEST_F(FriendFile, DamagedFilesLoadWhatTheyCan) {
     }
 }
 
-TEST_F(FriendFile, ATenMegabyteEntryAndAMissingFileNeverStopTheProgram) {
-    const std::string long_number(10 << 20, '8');
-    write_file(friend_file(), long_number + ",1\r\n13900000002,2\r\n");
+TEST_F(FriendFile, AThreeMegabyteEntryAndAMissingFileNeverStopTheProgram) {
+    const std::string long_number(3 << 20, '8');
+    write_file(friend_file(), long_number + ",1\r\n13900000002,2\r\n" + std::string(2 << 20, '9') + ",3\r\n");
     std::vector<size_t> lengths;
     run([&](QWidget *w) {
         show_page(w, 2);
         auto *list = find<QListWidget>(w, "列表框1");
         for (int i = 0; i < list->count(); ++i) {
-            char *text = runtime::list_item_text(runtime::列表框1, i);
-            lengths.push_back(runtime::text_length(text));
-            runtime::release(text);
+            lengths.push_back(runtime::text_view(runtime::list_item_text(runtime::列表框1, i)).size());
         }
-        // The list shows the start of a huge text; the program reads the whole of it.
+        // The list shows the start of a huge text; the program reads the whole of
+        // it, and no entry beyond the file's first 4 MiB.
         ASSERT_EQ(2, list->count());
         EXPECT_EQ(QString(1024, '8'), list->item(0)->text());
         fs::remove(friend_file());
@@ -155,6 +161,61 @@ TEST_F(FriendFile, ATenMegabyteEntryAndAMissingFileNeverStopTheProgram) {
         EXPECT_EQ(0, list->count());
     });
     EXPECT_EQ((std::vector<size_t>{long_number.size(), 11}), lengths);
+}
+
+// A friend page beyond 4 MiB counts as damaged: the friends within its first
+// 4 MiB are listed and saved, the rest ignored, and standard error says so once.
+TEST_F(FriendFile, APageBeyondTheBoundListsAndSavesTheFriendsWithinIt) {
+    const size_t kBound = 4u << 20;
+    FriendRows rows = numbered_friends(120000);  // 44 bytes a friend: 5.3 MB
+    std::string page = friend_page(rows);
+    ASSERT_GT(page.size(), kBound);
+    FriendRows within;
+    size_t at = 0;
+    for (const auto &row : rows) {
+        at = page.find(row.first + "','" + row.second, at);
+        if (at + 20 <= kBound) within.push_back(row);
+    }
+    answer_with(page);
+    ProcessResult child = run_process({FRIEND_REFRESH_CHILD, folder.path().string(), server.host()});
+    EXPECT_EQ(0, child.status) << child.err;
+    std::string shown = "一共有" + std::to_string(within.size()) + "位好友 " + std::to_string(within.size());
+    EXPECT_NE(std::string::npos, child.out.find(shown)) << child.out;
+    EXPECT_EQ(friend_file_text(within), read_file(friend_file()));
+    size_t said = child.err.find("friend page is larger than");
+    EXPECT_NE(std::string::npos, said) << child.err;
+    EXPECT_EQ(std::string::npos, child.err.find("friend page is larger than", said + 1));
+}
+
+// 150,000 friends (3 MB) are listed item by item with the window's events
+// running between them; entering the page again meanwhile starts a filling
+// of its own, which ends the first: the list holds each friend once.
+TEST_F(FriendFile, ALongListIsFilledWhileTheWindowAnswersAndOnceWhenThePageIsEnteredAgain) {
+    const size_t kFriends = 150000;
+    write_file(friend_file(), friend_file_text(numbered_friends(kFriends)));
+    qint64 longest_gap = 0;
+    int count = 0, entered_again = 0;
+    run([&](QWidget *w) {
+        auto *list = find<QListWidget>(w, "列表框1");
+        QTimer again;
+        QObject::connect(&again, &QTimer::timeout, [&] {
+            if (entered_again == 0 && list->count() > 1000) {
+                ++entered_again;
+                show_page(w, 1);
+                show_page(w, 2);
+            }
+        });
+        again.start(5);
+        WindowPulse pulse;
+        show_page(w, 2);
+        longest_gap = pulse.longest_gap_ms();
+        count = list->count();
+    });
+    std::printf("[ friends  ] %zu friends listed; the window waited at most %lld ms\n", kFriends,
+                static_cast<long long>(longest_gap));
+    EXPECT_EQ(1, entered_again);
+    EXPECT_EQ(static_cast<int>(kFriends), count);
+    EXPECT_LT(longest_gap, 300);  // seconds without it: a frozen window
 }
 
 }  // namespace

@@ -17,11 +17,7 @@ namespace {
 const std::string kAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 const std::string kFriendPath = "/p.php?class=p&action=friend";
 
-std::string take_bytes(void *byte_set) {
-    std::string s(reinterpret_cast<const char *>(runtime::bytes_data(byte_set)), runtime::bytes_length(byte_set));
-    runtime::release(byte_set);
-    return s;
-}
+std::string take_bytes(const runtime::ByteSet &byte_set) { return std::string(runtime::bytes_view(byte_set)); }
 
 using FriendList = FriendsFixture;
 

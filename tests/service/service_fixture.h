@@ -128,9 +128,7 @@ protected:
 
 // Inside the program: the referrer number the start-up would have set.
 inline void set_referrer_number(const std::string &number) {
-    auto &g = runtime::globals();
-    if (g.referrer_number) runtime::release(g.referrer_number);
-    g.referrer_number = runtime::new_text(number);
+    runtime::globals().referrer_number = runtime::new_text(number);
 }
 
 inline void choose(QWidget *w, const char *menu_item) {

@@ -3,6 +3,7 @@
 // Chinese text, form separators and line breaks, from the button and from the
 // friend menu.
 #include <QAction>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -20,20 +21,28 @@ const std::string kAccept =
     "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
     "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n";
 
-// Typing into a box, one key event per character (Chinese ones included);
-// "\n" is the Return key.
+// Typing into a box, one key event per character (Chinese ones, and those
+// outside the basic plane, included); "\n" is the Return key.
 void type(QWidget *box, const QString &text) {
     box->setFocus();
-    for (QChar c : text) {
-        if (c == '\n') {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
             QTest::keyClick(box, Qt::Key_Return);
             continue;
         }
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QString c = text.mid(i, text[i].isHighSurrogate() ? 2 : 1);
+        i += c.size() - 1;
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, c);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, c);
         QApplication::sendEvent(box, &press);
         QApplication::sendEvent(box, &release);
     }
+}
+
+// Pastes `text` into the focused box as the user would, with Ctrl+V.
+void paste(QWidget *box, const QString &text) {
+    QApplication::clipboard()->setText(text);
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
 }
 
 class ShortMessages : public FriendsFixture {
@@ -110,6 +119,34 @@ TEST_F(ShortMessages, TheCounterCountsGbkBytesLeftOfSixty) {
     EXPECT_EQ((std::vector<std::string>{"还可以输入52个字符！！！", "还可以输入60个字符！！！",
                                         "还可以输入-1个字符！！！", "还可以输入56个字符！！！"}),
               shown);
+}
+
+TEST_F(ShortMessages, CharactersGbkCannotHoldAreRefusedSoTheCounterCountsWhatIsSent) {
+    std::vector<std::string> counters;
+    std::string kept;
+    run([&](QWidget *w) {
+        mark_logged_in(w);
+        list_friends(w);
+        find<QListWidget>(w, "列表框1")->setCurrentRow(0);
+        auto *box = find<QPlainTextEdit>(w, "编辑框5");
+        type(box, QString::fromUtf8("好😀𠮷€"));  // the emoji and the character outside the basic plane are refused
+        counters.push_back(text_of(w, "标签15"));
+        paste(box, QString::fromUtf8("A😀B"));  // refused whole
+        counters.push_back(text_of(w, "标签15"));
+        paste(box, "AB");
+        counters.push_back(text_of(w, "标签15"));
+        kept = box->toPlainText().toStdString();
+        MessageBoxes shown;
+        click(w, "按钮17");
+    });
+    EXPECT_EQ("好€AB", kept);
+    EXPECT_EQ((std::vector<std::string>{"还可以输入57个字符！！！", "还可以输入57个字符！！！", "还可以输入55个字符！！！"}),
+              counters);
+    auto sent = messages_sent();
+    ASSERT_EQ(1u, sent.size());
+    std::string message = gbk("好€AB");
+    EXPECT_EQ(5u, message.size());  // 60 - 55: what the counter counted
+    EXPECT_EQ(request_for(form_for("123", "13912345678", message)), sent[0].raw);
 }
 
 TEST_F(ShortMessages, TheThreeChecksRefuseInTheirOrderAndSendNothing) {

@@ -6,6 +6,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -56,14 +58,31 @@ inline void *fake_resize(void *p, uint32_t size) {
     rec->live.insert(q);
     return q;
 }
-inline void fake_error(int32_t code) { FAIL() << "run-time error " << code; }
+// A run-time error stops the program: here the test process, with this status.
+inline constexpr int kRunTimeErrorStatus = 3;
+inline void fake_error(int32_t code) {
+    std::fprintf(stderr, "run-time error %d\n", code);
+    std::fflush(stderr);
+    std::_Exit(kRunTimeErrorStatus);
+}
 inline void *fake_dll(uint32_t index) {
     auto it = rec->dll_functions.find(index);
     return it == rec->dll_functions.end() ? nullptr : it->second;
 }
 inline tolvar_arg fake_library(uint32_t, uint32_t, int32_t, const tolvar_arg *) { return {}; }
-// The kernel commands the program's routines need here: a routine's native address.
+// The kernel commands the program's routines need here: a routine's native
+// address; the program's requests for pending events and its message boxes
+// are recorded.
 inline tolvar_arg fake_command(uint32_t command, int32_t count, const tolvar_arg *args) {
+    if (command == TOLVAR_KCMD_PROCESS_EVENTS) {
+        rec->calls.push_back("process events");
+        return {};
+    }
+    if (command == TOLVAR_KCMD_MESSAGE_BOX && count >= 1) {
+        auto *text = static_cast<const char *>(tolvar_arg_pointer(args[0]));
+        rec->calls.push_back(std::string("message box ") + (text ? text : ""));
+        return {1, 0, TOLVAR_TYPE_INT};
+    }
     if (command != TOLVAR_KCMD_ROUTINE_ADDRESS || count < 1) return {};
     auto *record = rec->read.code.record_at(args[0].low - rec->block.program.code_data);
     auto address = reinterpret_cast<uintptr_t>(record ? routine_named(record->name) : nullptr);

@@ -1,7 +1,7 @@
 // The real tolvar-service as a child process of the test: on a free loopback
-// port, with its database and log in a scratch folder of its own, stopped
-// when the object goes (and killed by the system should the test process
-// die first).
+// port, with its log (and, unless it is given one to share, its SQLite
+// database) in a scratch folder of its own, stopped when the object goes (and
+// killed by the system should the test process die first).
 #pragma once
 
 #include <fcntl.h>
@@ -22,7 +22,9 @@ namespace tolvar::test {
 
 class RunningService {
 public:
-    RunningService() {
+    // `database`: what --db gets; empty for a fresh SQLite file.
+    explicit RunningService(std::string database_address = {}) : database_(std::move(database_address)) {
+        if (database_.empty()) database_ = (folder_.path() / "tolvar.db").string();
         std::vector<std::string> argv = {TOLVAR_SERVICE, "--listen", "127.0.0.1:0", "--db", database(),
                                          "--log",        log_path(), "--verbose"};
         std::string console = (folder_.path() / "console").string();
@@ -49,7 +51,7 @@ public:
 
     int port() const { return port_; }
     std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
-    std::string database() const { return (folder_.path() / "tolvar.db").string(); }
+    const std::string &database() const { return database_; }
     std::string log_path() const { return (folder_.path() / "service.log").string(); }
     std::string log() const { return read_file(log_path()); }
 
@@ -98,6 +100,7 @@ private:
     }
 
     ScratchDir folder_;
+    std::string database_;
     pid_t pid_ = -1;
     int port_ = 0;
     int status_ = -1;

@@ -48,7 +48,7 @@ TEST(WindowLookup, FindsTheVisibleMainWindowOfItsOwnProcess) {
         EXPECT_FALSE(list.front().class_name.empty());
         EXPECT_EQ(0u, find_own_window(static_cast<uint32_t>(getpid()) + 100000));
         // The program-wide list is empty again after each enumeration.
-        EXPECT_EQ(0u, runtime::array_count(runtime::globals().window_list));
+        EXPECT_EQ(0u, runtime::globals().window_list.count());
     });
 }
 

@@ -11,8 +11,8 @@
 #include "abi/win32.h"
 
 template <class Fn>
-Fn fn(void *lib, const char *name) {
-    return reinterpret_cast<Fn>(dlsym(lib, name));
+Fn *fn(void *lib, const char *name) {
+    return reinterpret_cast<Fn *>(dlsym(lib, name));
 }
 
 int main(int argc, char **argv) {
@@ -21,16 +21,14 @@ int main(int argc, char **argv) {
     if (!lib) return 3;
     std::string verb = argv[2];
     if (verb == "set" && argc == 6)
-        return fn<BOOL (*)(LPCSTR, LPCSTR, LPCSTR)>(lib, "InternetSetCookieA")(argv[3], argv[4], argv[5]) ? 0 : 1;
+        return fn<InternetSetCookieA_type>(lib, "InternetSetCookieA")(argv[3], argv[4], argv[5]) ? 0 : 1;
     if (verb != "get" || argc != 6) return 2;
-    auto open = fn<HINTERNET (*)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD)>(lib, "InternetOpenA");
-    auto connect = fn<HINTERNET (*)(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR)>(
-        lib, "InternetConnectA");
-    auto request = fn<HINTERNET (*)(HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR *, DWORD, DWORD_PTR)>(
-        lib, "HttpOpenRequestA");
-    auto send = fn<BOOL (*)(HINTERNET, LPCSTR, DWORD, LPVOID, DWORD)>(lib, "HttpSendRequestA");
-    auto read = fn<BOOL (*)(HINTERNET, LPVOID, DWORD, LPDWORD)>(lib, "InternetReadFile");
-    auto close = fn<BOOL (*)(HINTERNET)>(lib, "InternetCloseHandle");
+    auto open = fn<InternetOpenA_type>(lib, "InternetOpenA");
+    auto connect = fn<InternetConnectA_type>(lib, "InternetConnectA");
+    auto request = fn<HttpOpenRequestA_type>(lib, "HttpOpenRequestA");
+    auto send = fn<HttpSendRequestA_type>(lib, "HttpSendRequestA");
+    auto read = fn<InternetReadFile_type>(lib, "InternetReadFile");
+    auto close = fn<InternetCloseHandle_type>(lib, "InternetCloseHandle");
     HINTERNET i = open("client", 1, "", "", 0);
     HINTERNET c = connect(i, argv[3], static_cast<INTERNET_PORT>(std::atoi(argv[4])), "", "", 3, 0, 0);
     HINTERNET r = request(c, "GET", argv[5], "HTTP/1.1", nullptr, nullptr, 0x80000000, 0);

@@ -1,9 +1,15 @@
 // The wininet stand-in called directly: header-block buffers, InternetSetCookieA's
-// rules, and persistent cookies that outlive a run.
+// rules, persistent cookies that outlive a run, one Win32 error per way an
+// exchange fails, redirects as WinINet follows them, handles that keep their
+// parents, and waits that end with the application.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include "abi/win32.h"
+#include "tests/support/kernel_harness.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/process.h"
 
@@ -18,22 +24,45 @@ void *stand_in() {
     return lib;
 }
 template <class Fn>
-Fn fn(const char *name) {
-    return reinterpret_cast<Fn>(dlsym(stand_in(), name));
+Fn *fn(const char *name) {
+    return reinterpret_cast<Fn *>(dlsym(stand_in(), name));
+}
+
+DWORD last_error() {
+    static void *kernel32 = dlopen((std::string(TOLVAR_BIN) + "/kernel32.so").c_str(), RTLD_NOW);
+    return reinterpret_cast<DWORD (*)()>(dlsym(kernel32, "GetLastError"))();
 }
 
 struct Exchange {
     HINTERNET internet = nullptr, connection = nullptr, request = nullptr;
-    Exchange(uint16_t port, const char *path) {
-        internet = fn<HINTERNET (*)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD)>("InternetOpenA")("agent", 1, "", "", 0);
-        connection = fn<HINTERNET (*)(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR)>(
-            "InternetConnectA")(internet, "127.0.0.1", port, "", "", 3, 0, 0);
-        request = fn<HINTERNET (*)(HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR *, DWORD, DWORD_PTR)>(
-            "HttpOpenRequestA")(connection, "GET", path, "HTTP/1.1", nullptr, nullptr, 0x80000000, 0);
+    Exchange(const std::string &host, uint16_t port, const char *path, const char *verb = "GET") {
+        internet = fn<InternetOpenA_type>("InternetOpenA")("agent", INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
+        connection = fn<InternetConnectA_type>("InternetConnectA")(internet, host.c_str(), port, "", "",
+                                                                   INTERNET_SERVICE_HTTP, 0, 0);
+        request = fn<HttpOpenRequestA_type>("HttpOpenRequestA")(connection, verb, path, "HTTP/1.1", nullptr, nullptr,
+                                                                INTERNET_FLAG_RELOAD, 0);
     }
-    bool send() { return fn<BOOL (*)(HINTERNET, LPCSTR, DWORD, LPVOID, DWORD)>("HttpSendRequestA")(request, "", 0, nullptr, 0); }
+    Exchange(uint16_t port, const char *path, const char *verb = "GET") : Exchange("127.0.0.1", port, path, verb) {}
+    bool send(const std::string &headers = "", const std::string &body = "") {
+        return fn<HttpSendRequestA_type>("HttpSendRequestA")(request, headers.c_str(), static_cast<DWORD>(headers.size()),
+                                                             const_cast<char *>(body.data()),
+                                                             static_cast<DWORD>(body.size()));
+    }
+    // Reads to the end; false (with `error`) when a read fails.
+    bool read_all(std::string &body, DWORD &error) {
+        char piece[512];
+        DWORD n = 0;
+        for (;;) {
+            if (!fn<InternetReadFile_type>("InternetReadFile")(request, piece, sizeof piece, &n)) {
+                error = last_error();
+                return false;
+            }
+            if (n == 0) return true;
+            body.append(piece, n);
+        }
+    }
     ~Exchange() {
-        auto close = fn<BOOL (*)(HINTERNET)>("InternetCloseHandle");
+        auto close = fn<InternetCloseHandle_type>("InternetCloseHandle");
         close(request);
         close(connection);
         close(internet);
@@ -41,12 +70,17 @@ struct Exchange {
 };
 
 BOOL set_cookie(const std::string &url, const char *name, const char *data) {
-    return fn<BOOL (*)(LPCSTR, LPCSTR, LPCSTR)>("InternetSetCookieA")(url.c_str(), name, data);
+    return fn<InternetSetCookieA_type>("InternetSetCookieA")(url.c_str(), name, data);
 }
 
 std::string cookie_line(const HttpRequest &r) {
     size_t at = r.head.find("\r\nCookie: ");
     return at == std::string::npos ? "" : r.head.substr(at + 10, r.head.find("\r\n", at + 2) - at - 10);
+}
+
+uint16_t closed_port() {
+    LoopbackServer closed([](const HttpRequest &, ServerConnection &) {});
+    return closed.port();
 }
 
 class WinInet : public ::testing::Test {
@@ -56,23 +90,22 @@ protected:
         setenv("XDG_DATA_HOME", data.path().c_str(), 1);
         ASSERT_NE(nullptr, stand_in()) << dlerror();
     }
+    void TearDown() override { unsetenv("WININET_RECEIVE_TIMEOUT"); }
 };
 
 TEST_F(WinInet, RawHeaderBlockNeedsABufferLargeEnoughForItAndItsZero) {
     LoopbackServer server([](const HttpRequest &, ServerConnection &c) { c.reply("body", "X-A: 1\r\n"); });
     Exchange e(server.port(), "/");
     ASSERT_TRUE(e.send());
-    auto query = fn<BOOL (*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD)>("HttpQueryInfoA");
+    auto query = fn<HttpQueryInfoA_type>("HttpQueryInfoA");
     std::string expected = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nX-A: 1\r\nConnection: close\r\n\r\n";
     char small[8];
     DWORD length = sizeof small;
-    EXPECT_FALSE(query(e.request, 22, small, &length, nullptr));
+    EXPECT_FALSE(query(e.request, HTTP_QUERY_RAW_HEADERS_CRLF, small, &length, nullptr));
     EXPECT_EQ(expected.size() + 1, length);
-    void *kernel32 = dlopen((std::string(TOLVAR_BIN) + "/kernel32.so").c_str(), RTLD_NOW);
-    ASSERT_NE(nullptr, kernel32);
-    EXPECT_EQ(122u, reinterpret_cast<DWORD (*)()>(dlsym(kernel32, "GetLastError"))());  // ERROR_INSUFFICIENT_BUFFER
+    EXPECT_EQ(ERROR_INSUFFICIENT_BUFFER, last_error());
     std::string buffer(length, '#');
-    EXPECT_TRUE(query(e.request, 22, buffer.data(), &length, nullptr));
+    EXPECT_TRUE(query(e.request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &length, nullptr));
     EXPECT_EQ(expected.size(), length);
     EXPECT_EQ(expected, buffer.substr(0, length));
     EXPECT_EQ('\0', buffer[length]);
@@ -108,10 +141,221 @@ TEST_F(WinInet, PersistentCookiesOutliveTheRunAndSessionCookiesDoNot) {
     EXPECT_EQ(0, run_process({client, kStandIn, "set", "http://127.0.0.1/", "kept",
                               "k1; expires=Fri, 01 Jan 2100 00:00:00 GMT"}, env).status);
     EXPECT_EQ(0, run_process({client, kStandIn, "set", "http://127.0.0.1/", "session", "s1"}, env).status);
+    std::string file = read_file(data.path() / "Corvane/WinINet/cookies.txt");
+    EXPECT_NE(std::string::npos, file.find("\tkept\tk1"));
+    EXPECT_EQ(std::string::npos, file.find("session"));
     auto r = run_process({client, kStandIn, "get", "127.0.0.1", std::to_string(server.port()), "/"}, env);
     EXPECT_EQ("seen", r.out);
     ASSERT_EQ(1u, server.requests().size());
     EXPECT_EQ("kept=k1", cookie_line(server.requests()[0]));
+}
+
+// Each way an exchange fails has its own code, set as the thread's last error
+// by the function that failed.
+TEST_F(WinInet, EachFailureHasItsOwnError) {
+    setenv("WININET_RECEIVE_TIMEOUT", "300", 1);
+    LoopbackServer silent([](const HttpRequest &, ServerConnection &c) { c.pause(1500); });
+    LoopbackServer broken([](const HttpRequest &, ServerConnection &c) {
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\nhalf");
+        c.pause(50);
+        c.reset();
+    });
+    {
+        Exchange e(silent.port(), "/");
+        EXPECT_FALSE(e.send());
+        EXPECT_EQ(ERROR_INTERNET_TIMEOUT, last_error());
+    }
+    {
+        Exchange e("no such host", 80, "/");
+        EXPECT_FALSE(e.send());
+        EXPECT_EQ(ERROR_INTERNET_NAME_NOT_RESOLVED, last_error());
+    }
+    {
+        Exchange e(closed_port(), "/");
+        EXPECT_FALSE(e.send());
+        EXPECT_EQ(ERROR_INTERNET_CANNOT_CONNECT, last_error());
+    }
+    {
+        Exchange e(broken.port(), "/");
+        ASSERT_TRUE(e.send());
+        std::string body;
+        DWORD error = 0;
+        EXPECT_FALSE(e.read_all(body, error));
+        EXPECT_EQ("half", body);  // what came is read first, then the failure
+        EXPECT_EQ(ERROR_INTERNET_CONNECTION_RESET, error);
+    }
+    auto close = fn<InternetCloseHandle_type>("InternetCloseHandle");
+    EXPECT_FALSE(close(reinterpret_cast<HINTERNET>(&close)));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, last_error());
+}
+
+// A reply that drips a byte at a time is given up like a silent one.
+TEST_F(WinInet, AReplyThatDripsIsGivenUpAfterTheReceiveTimeOut) {
+    setenv("WININET_RECEIVE_TIMEOUT", "300", 1);
+    LoopbackServer drip([](const HttpRequest &, ServerConnection &c) {
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+        for (int i = 0; i < 30; ++i) {
+            c.send("x");
+            c.pause(50);
+        }
+    });
+    Exchange e(drip.port(), "/");
+    ASSERT_TRUE(e.send());
+    std::string body;
+    DWORD error = 0;
+    EXPECT_FALSE(e.read_all(body, error));
+    EXPECT_EQ(ERROR_INTERNET_TIMEOUT, error);
+    EXPECT_LT(body.size(), 30u);
+}
+
+TEST_F(WinInet, AChildHandleKeepsItsParent) {
+    LoopbackServer server([](const HttpRequest &, ServerConnection &c) { c.reply("still here"); });
+    auto close = fn<InternetCloseHandle_type>("InternetCloseHandle");
+    HINTERNET internet = fn<InternetOpenA_type>("InternetOpenA")("agent-of-the-session", 1, "", "", 0);
+    HINTERNET connection = fn<InternetConnectA_type>("InternetConnectA")(internet, "127.0.0.1", server.port(), "", "",
+                                                                         INTERNET_SERVICE_HTTP, 0, 0);
+    EXPECT_TRUE(close(internet));
+    HINTERNET request = fn<HttpOpenRequestA_type>("HttpOpenRequestA")(connection, "GET", "/", "HTTP/1.1", nullptr,
+                                                                      nullptr, 0, 0);
+    EXPECT_TRUE(close(connection));
+    ASSERT_NE(nullptr, request);
+    EXPECT_EQ(nullptr, fn<HttpOpenRequestA_type>("HttpOpenRequestA")(request, "GET", "/", nullptr, nullptr, nullptr, 0, 0));
+    EXPECT_EQ(ERROR_INTERNET_INCORRECT_HANDLE_TYPE, last_error());
+    EXPECT_TRUE(fn<HttpSendRequestA_type>("HttpSendRequestA")(request, "", 0, nullptr, 0));
+    char body[32] = {};
+    DWORD n = 0;
+    EXPECT_TRUE(fn<InternetReadFile_type>("InternetReadFile")(request, body, sizeof body, &n));
+    EXPECT_EQ("still here", std::string(body, n));
+    EXPECT_TRUE(close(request));
+    ASSERT_EQ(1u, server.requests().size());
+    EXPECT_NE(std::string::npos, server.requests()[0].head.find("\r\nUser-Agent: agent-of-the-session"));
+}
+
+// A form posted to an address that answers "302 Location: /p.php" (as a PHP
+// login page does) is followed by a GET without body and without the form's lines.
+TEST_F(WinInet, ARedirectedPostBecomesAGetWithoutTheFormLines) {
+    LoopbackServer server([](const HttpRequest &r, ServerConnection &c) {
+        if (r.request_line().rfind("POST /validate.php", 0) == 0) c.reply("moved", "Location: /p.php\r\n", "302 Found");
+        else if (r.request_line().rfind("POST /keep", 0) == 0) c.reply("", "Location: /kept\r\n", "307 Temporary Redirect");
+        else c.reply("member page of " + r.body);
+    });
+    std::string form = "MemberCode=1&ValidCode=2";
+    std::string lines = "Accept-Language: zh-cn\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                        std::to_string(form.size()) + "\r\n";
+    {
+        Exchange e(server.port(), "/validate.php", "POST");
+        ASSERT_TRUE(e.send(lines, form));
+        std::string body;
+        DWORD error = 0;
+        EXPECT_TRUE(e.read_all(body, error));
+        EXPECT_EQ("member page of ", body);
+    }
+    {
+        Exchange e(server.port(), "/keep", "POST");
+        ASSERT_TRUE(e.send(lines, form));
+        std::string body;
+        DWORD error = 0;
+        EXPECT_TRUE(e.read_all(body, error));
+        EXPECT_EQ("member page of " + form, body);
+    }
+    auto requests = server.requests();
+    ASSERT_EQ(4u, requests.size());
+    EXPECT_EQ("GET /p.php HTTP/1.1", requests[1].request_line());
+    EXPECT_EQ(std::string::npos, requests[1].head.find("Content-"));
+    EXPECT_NE(std::string::npos, requests[1].head.find("\r\nAccept-Language: zh-cn"));
+    EXPECT_EQ("", requests[1].body);
+    EXPECT_EQ("POST /kept HTTP/1.1", requests[3].request_line());
+    EXPECT_EQ(form, requests[3].body);
+}
+
+// A loop ends at the first address asked twice, and a chain after ten
+// redirects, as a failed exchange with the last reply's header block.
+TEST_F(WinInet, RedirectLoopsAndLongChainsEndAsAFailedExchange) {
+    LoopbackServer server([](const HttpRequest &r, ServerConnection &c) {
+        std::string line = r.request_line();
+        if (line.rfind("GET /self", 0) == 0) c.reply("", "Location: /self\r\n", "302 Found");
+        else if (line.rfind("GET /chain/", 0) == 0)
+            c.reply("", "Location: /chain/" + std::to_string(std::stoi(line.substr(11)) + 1) + "\r\n", "301 Moved");
+        else if (line.rfind("GET /elsewhere", 0) == 0) c.reply("", "Location: ftp://example.com/\r\n", "302 Found");
+        else c.reply("end");
+    });
+    {
+        Exchange e(server.port(), "/self");
+        EXPECT_FALSE(e.send());
+        EXPECT_EQ(ERROR_HTTP_REDIRECT_FAILED, last_error());
+        char block[256];
+        DWORD length = sizeof block;
+        ASSERT_TRUE(fn<HttpQueryInfoA_type>("HttpQueryInfoA")(e.request, HTTP_QUERY_RAW_HEADERS_CRLF, block, &length, nullptr));
+        EXPECT_EQ(0u, std::string(block, length).find("HTTP/1.1 302 Found\r\n"));
+        std::string body;
+        DWORD error = 0;
+        EXPECT_FALSE(e.read_all(body, error));
+        EXPECT_EQ(ERROR_HTTP_REDIRECT_FAILED, error);
+    }
+    EXPECT_EQ(1u, server.requests().size());
+    {
+        Exchange e(server.port(), "/chain/0");
+        EXPECT_FALSE(e.send());
+        EXPECT_EQ(ERROR_HTTP_REDIRECT_FAILED, last_error());
+    }
+    EXPECT_EQ(1u + 11u, server.requests().size());
+    {
+        Exchange e(server.port(), "/elsewhere");
+        EXPECT_FALSE(e.send());
+        EXPECT_EQ(ERROR_HTTP_REDIRECT_FAILED, last_error());
+    }
+}
+
+// While a reply is awaited the application's events run at once, and when the
+// application ends its event loops the exchange is abandoned; no new one starts
+// until an event loop runs again.
+TEST_F(WinInet, AWaitRunsTheEventsAndEndsWithTheApplication) {
+    app();
+    LoopbackServer silent([](const HttpRequest &, ServerConnection &c) { c.pause(1000); });
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (++ticks == 10) QCoreApplication::exit(0);
+    });
+    timer.start(5);
+    bool sent = true;
+    DWORD error = 0;
+    QTimer::singleShot(0, [&] {
+        Exchange e(silent.port(), "/");
+        sent = e.send();
+        error = last_error();
+        Exchange later(silent.port(), "/later");
+        EXPECT_FALSE(later.send());
+        EXPECT_EQ(ERROR_INTERNET_OPERATION_CANCELLED, last_error());
+    });
+    QCoreApplication::exec();
+    timer.stop();
+    EXPECT_FALSE(sent);
+    EXPECT_EQ(ERROR_INTERNET_OPERATION_CANCELLED, error);
+    EXPECT_EQ(10, ticks);
+    EXPECT_EQ(1u, silent.requests().size());
+    // The application runs again: exchanges work again.
+    LoopbackServer fast([](const HttpRequest &, ServerConnection &c) { c.reply("again"); });
+    Exchange e(fast.port(), "/");
+    EXPECT_TRUE(e.send());
+}
+
+// A "path=" that is no path (it does not begin with "/") would never match a
+// request and could not be read back from the cookie file: the cookie takes
+// its address's directory instead, reaches that directory's requests, and
+// outlives the run without the file being taken for damaged.
+TEST_F(WinInet, ACookiePathThatIsNoPathTakesTheAddresssDirectoryAndIsKept) {
+    LoopbackServer server([](const HttpRequest &, ServerConnection &c) { c.reply("seen"); });
+    std::string client = std::string(TOLVAR_BIN) + "/wininet_client";
+    std::map<std::string, std::string> env = {{"XDG_DATA_HOME", data.path().string()}};
+    EXPECT_EQ(0, run_process({client, kStandIn, "set", "http://127.0.0.1/shop/cart.php", "odd",
+                              "o1; path=shop; expires=Fri, 01 Jan 2100 00:00:00 GMT"}, env).status);
+    auto in_shop = run_process({client, kStandIn, "get", "127.0.0.1", std::to_string(server.port()), "/shop/list"}, env);
+    auto elsewhere = run_process({client, kStandIn, "get", "127.0.0.1", std::to_string(server.port()), "/other"}, env);
+    EXPECT_EQ("", in_shop.err);
+    ASSERT_EQ(2u, server.requests().size());
+    EXPECT_EQ("odd=o1", cookie_line(server.requests()[0]));
+    EXPECT_EQ("", cookie_line(server.requests()[1]));
 }
 
 }  // namespace
