@@ -12,6 +12,9 @@
 
 using namespace tolvar;
 
+// The program's routine run when page 3 is entered (exported, not in a header).
+extern "C" int32_t friend_list_load(int32_t, const tolvar_arg *) noexcept;
+
 namespace {
 
 constexpr int32_t kFriendPage = 2;

@@ -71,7 +71,7 @@ tolvar_arg text_value(const std::string &text) {
     return tolvar_pointer_arg(block, TOLVAR_TYPE_TEXT);
 }
 tolvar_arg bytes_value(const std::string &bytes) {
-    return tolvar_pointer_arg(runtime::new_bytes(bytes.data(), static_cast<uint32_t>(bytes.size())),
+    return tolvar_pointer_arg(runtime::new_bytes(bytes.data(), static_cast<uint32_t>(bytes.size())).release(),
                               TOLVAR_TYPE_BYTES);
 }
 tolvar_arg text_bytes(const char *bytes, uint32_t length) { return text_value(std::string(bytes, length)); }

@@ -27,14 +27,15 @@ struct Edition {
 Edition read_settings_file(const std::string &content) {
     fuzz::ProgramKernel &kernel = fuzz::program_kernel();
     kernel.reset();
-    char *path = app::settings_path(fuzz::kProgramFolder);
-    kernel.files[path] = content;
-    app::read_settings(path);
-    runtime::release(path);
+    {
+        runtime::Text path = app::settings_path(fuzz::kProgramFolder);
+        kernel.files[path.get()] = content;
+        app::read_settings(path.get());
+    }
     FUZZ_CHECK(kernel.messages.empty());
     // The referrer number is the one block the program keeps.
     FUZZ_CHECK(kernel.live_blocks == 1);
-    const char *number = runtime::globals().referrer_number;
+    const char *number = runtime::globals().referrer_number.get();
     FUZZ_CHECK(number != nullptr);
     return {number, kernel.texts[TOLVAR_WINDOW_OBJECT]};
 }

@@ -39,8 +39,8 @@ public:
         setenv("PATH", (dir_.path().string() + ":" + old_path_).c_str(), 1);
     }
     ~FakeOpener() { setenv("PATH", old_path_.c_str(), 1); }
-    // The runs once `count` of them are logged (waiting a little for the
-    // openers), sorted.
+    // The runs once `count` of them are logged (waiting for the openers, up to
+    // 20 s on a loaded machine), sorted.
     std::vector<std::string> runs(size_t count) {
         std::vector<std::string> lines;
         (void)QTest::qWaitFor([&] {
@@ -49,7 +49,7 @@ public:
             for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
                 lines.push_back(text.substr(at, end - at));
             return lines.size() >= count;
-        }, 5000);
+        }, 20000);
         std::sort(lines.begin(), lines.end());
         return lines;
     }
