@@ -14,7 +14,8 @@ enum class Result { matched, failed, too_long };
 class Machine {
 public:
     Machine(const Program &program, std::u16string_view subject, Budget &budget)
-        : p_(program), s_(subject), size_(static_cast<int32_t>(subject.size())), budget_(budget) {}
+        : p_(program), s_(subject), size_(static_cast<int32_t>(subject.size())), budget_(budget),
+          registers_(budget.registers), stack_(budget.stack) {}
 
     Result at(int32_t start) {
         registers_.assign(p_.registers(), -1);
@@ -24,18 +25,15 @@ public:
     const std::vector<int32_t> &registers() const { return registers_; }
 
 private:
-    enum class Kind : uint8_t { choice, undo, greedy_units, lazy_units };
     // choice: resume at pc with position a. undo: register a had value b.
     // greedy_units: resume at pc with a - 1 units, not below position b.
     // lazy_units: one unit more for the simple repeat at pc, now at position a after b units.
-    struct Entry {
-        Kind kind;
-        uint32_t pc;
-        int32_t a;
-        int32_t b;
+    struct Kind {
+        enum : uint8_t { choice, undo, greedy_units, lazy_units };
     };
+    using Entry = BacktrackEntry;
 
-    void push(Kind kind, uint32_t pc, int32_t a, int32_t b) {
+    void push(uint8_t kind, uint32_t pc, int32_t a, int32_t b) {
         if (stack_.size() >= budget_.entries()) overflow_ = true;
         else stack_.push_back({kind, pc, a, b});
     }
@@ -238,8 +236,8 @@ private:
     std::u16string_view s_;
     int32_t size_;
     Budget &budget_;
-    std::vector<int32_t> registers_;
-    std::vector<Entry> stack_;
+    std::vector<int32_t> &registers_;  // the call's, reused by each search
+    std::vector<Entry> &stack_;
     uint64_t steps_ = 0;
     bool overflow_ = false;
 };

@@ -38,13 +38,25 @@ struct Limits {
     size_t backtrack_entries = size_t{4} << 20;
 };
 
-// The state of one call: its deadline and counters, shared by its searches.
+// One entry of the matcher's backtracking stack.
+struct BacktrackEntry {
+    uint8_t kind;
+    uint32_t pc;
+    int32_t a;
+    int32_t b;
+};
+
+// The state of one call: its deadline and counters, shared by its searches,
+// and the matcher's working memory, which its searches reuse.
 class Budget {
 public:
     explicit Budget(const Limits &limits = {})
         : deadline_(std::chrono::steady_clock::now() + limits.time), entries_(limits.backtrack_entries) {}
     bool expired() const { return std::chrono::steady_clock::now() > deadline_; }
     size_t entries() const { return entries_; }
+
+    std::vector<int32_t> registers;
+    std::vector<BacktrackEntry> stack;
 
 private:
     std::chrono::steady_clock::time_point deadline_;
