@@ -8,6 +8,12 @@
 //     one request after another for a few seconds; throughput and p99 next
 //     to the same load on a floor server in this process (one thread, poll,
 //     one write per reply), and their ratio.
+//  3. Deployments: the whole flow again for SECONDS on each of SQLite, on
+//     PostgreSQL, and on PostgreSQL with 1 and with 2 instances behind nginx
+//     (configured from deploy/nginx, its per-address limits left out since all
+//     the load comes from one address); requests per second, p99, and the CPU
+//     each request cost the service, PostgreSQL, nginx and the benchmark's
+//     own clients.
 //   build/bin/service_bench [SECONDS] [CLIENTS] [sqlite|postgresql] [--service PATH] [-- SERVICE OPTIONS]
 // With "postgresql" the service keeps its data in a throw-away PostgreSQL
 // cluster that the benchmark starts and stops (a SQLite file otherwise).
@@ -28,6 +34,7 @@
 #include "server/storage/storage.h"
 #include "tests/server/service_harness.h"
 #include "tests/server/test_database.h"
+#include "tests/system/running_nginx.h"
 
 using namespace tolvar;
 using namespace tolvar::test;
@@ -54,12 +61,18 @@ public:
         if (started_) run({"/bin/sh", TOLVAR_POSTGRES_CLUSTER, "stop", state_.path().string()});
     }
     // A fresh database in it; empty when the cluster did not start.
-    std::string database() {
+    std::string database(const std::string &name = "bench") {
         if (!started_) return {};
         std::string cluster = read_file(state_.path() / "address");
         cluster.erase(cluster.find_last_not_of("\n") + 1);
-        SqlPeek(cluster).text("CREATE DATABASE bench");
-        return "postgresql:///bench" + cluster.substr(cluster.find('?'));
+        SqlPeek(cluster).text("CREATE DATABASE " + name);
+        return "postgresql:///" + name + cluster.substr(cluster.find('?'));
+    }
+    // The cluster's postmaster, whose children are its backends.
+    pid_t postmaster() const {
+        std::string folder = read_file(state_.path() / "folder");
+        folder.erase(folder.find_last_not_of("\n") + 1);
+        return static_cast<pid_t>(std::atol(read_file(folder + "/data/postmaster.pid").c_str()));
     }
 
 private:
@@ -72,17 +85,39 @@ private:
     bool started_;
 };
 
-// CPU seconds (user and system) a process has used so far, from /proc.
-double cpu_seconds(pid_t pid) {
-    std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+// CPU seconds (user and system) a process has used so far, from /proc; with
+// `reaped`, also those of its children that have ended and been waited for.
+// `parent` receives its parent's pid.
+// With `main_thread`, only the process's first thread: the service's
+// connection loop, which every request passes through one at a time.
+double cpu_seconds(pid_t pid, bool reaped = false, pid_t *parent = nullptr, bool main_thread = false) {
+    const std::string process = "/proc/" + std::to_string(pid);
+    std::string stat = read_file(main_thread ? process + "/task/" + std::to_string(pid) + "/stat" : process + "/stat");
     size_t end = stat.rfind(')');
     if (end == std::string::npos) return 0;
     std::istringstream fields(stat.substr(end + 2));
     std::string field;
     double ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i >= 14) ticks += std::stod(field);  // utime, stime
+    for (int i = 3; i <= 17 && fields >> field; ++i) {
+        if (i == 4 && parent) *parent = static_cast<pid_t>(std::atol(field.c_str()));
+        if (i == 14 || i == 15 || (reaped && i >= 16)) ticks += std::stod(field);  // utime, stime, cutime, cstime
+    }
     return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// CPU seconds of a process, its living children and its children that ended:
+// PostgreSQL's postmaster with its backends, nginx's master with its workers.
+double family_cpu_seconds(pid_t pid) {
+    if (pid <= 0) return 0;
+    double total = cpu_seconds(pid, true);
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        pid_t parent = 0;
+        double own = cpu_seconds(std::atoi(name.c_str()), false, &parent);
+        if (parent == pid) total += own;
+    }
+    return total;
 }
 
 struct ClientResult {
@@ -328,6 +363,142 @@ void report_kept_connections(int port) {
     }
 }
 
+// A tolvar-service of the benchmark's own on a free loopback port, its log in
+// `log_path`; stopped when the object goes.
+class ServiceProcess {
+public:
+    ServiceProcess(const std::string &program, const std::string &database, const std::vector<std::string> &extra,
+                   const std::string &log_path) {
+        std::vector<std::string> command = {program, "--listen", "127.0.0.1:0", "--db", database, "--log", log_path};
+        command.insert(command.end(), extra.begin(), extra.end());
+        thread_ = std::thread([this, command] { run_process(command, {}, [this](pid_t p) { pid_ = p; }); });
+        for (int i = 0; i < 500 && port_ == 0; ++i) {
+            std::smatch m;
+            std::string log = read_file(log_path);
+            if (std::regex_search(log, m, std::regex("listening on http://127\\.0\\.0\\.1:([0-9]+)")))
+                port_ = std::stoi(m[1]);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (port_ == 0) std::fprintf(stderr, "service_bench: the service did not start\n%s", read_file(log_path).c_str());
+    }
+    ~ServiceProcess() {
+        for (int i = 0; i < 500 && pid_ == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (pid_ > 0) kill(pid_, SIGTERM);
+        thread_.join();
+    }
+    ServiceProcess(const ServiceProcess &) = delete;
+    ServiceProcess &operator=(const ServiceProcess &) = delete;
+
+    int port() const { return port_; }
+    pid_t pid() const { return pid_; }
+    std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+
+private:
+    std::atomic<pid_t> pid_{0};
+    int port_ = 0;
+    std::thread thread_;
+};
+
+struct FlowResult {
+    std::vector<double> latencies_ms;  // sorted
+    long failed = 0;
+    double seconds = 0;
+    double per_second() const { return seconds > 0 ? latencies_ms.size() / seconds : 0; }
+    double percentile(double p) const {
+        return latencies_ms.empty() ? 0.0 : latencies_ms[std::min(latencies_ms.size() - 1, size_t(p * latencies_ms.size()))];
+    }
+};
+
+// `clients` clients through the whole flow at once against `port` for `seconds`.
+FlowResult whole_flow(int port, const std::string &database, int clients, int seconds) {
+    std::vector<ClientResult> results(clients);
+    std::vector<std::thread> threads;
+    auto start = Clock::now(), until = start + std::chrono::seconds(seconds);
+    for (int i = 0; i < clients; ++i)
+        threads.emplace_back([&, i] { BenchClient(port, database, i).run(until, results[i]); });
+    for (auto &t : threads) t.join();
+    FlowResult flow;
+    flow.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    for (auto &r : results) {
+        flow.latencies_ms.insert(flow.latencies_ms.end(), r.latencies_ms.begin(), r.latencies_ms.end());
+        flow.failed += r.failed;
+    }
+    std::sort(flow.latencies_ms.begin(), flow.latencies_ms.end());
+    return flow;
+}
+
+struct Deployment {
+    const char *name;
+    bool postgresql;
+    int instances;
+    bool behind_nginx;
+};
+
+// The four deployments one after another, each on a fresh database; false
+// when one of them could not be started.
+bool report_deployments(const std::string &program, const std::vector<std::string> &extra, int clients, int seconds) {
+    const Deployment deployments[] = {{"SQLite, 1 instance", false, 1, false},
+                                      {"PostgreSQL, 1 instance", true, 1, false},
+                                      {"PostgreSQL, 1 instance, nginx", true, 1, true},
+                                      {"PostgreSQL, 2 instances, nginx", true, 2, true}};
+    Cluster cluster;
+    std::printf("\ndeployments, whole flow: clients %d, %d s each; CPU per request in us\n", clients, seconds);
+    std::printf("%-32s %11s %8s %8s %7s %9s %6s %9s %7s %7s %8s\n", "deployment", "requests/s", "p50 ms", "p99 ms",
+                "failed", "service", "loop", "postgres", "nginx", "total", "clients");
+    int row = 0;
+    for (const Deployment &d : deployments) {
+        ScratchDir dir;
+        std::string database =
+            d.postgresql ? cluster.database("deployment_" + std::to_string(++row)) : (dir.path() / "bench.db").string();
+        if (database.empty()) return false;
+        prepare_members(database, clients);
+        std::vector<std::string> options = extra;
+        if (d.behind_nginx) options.insert(options.end(), {"--trusted-proxy", "127.0.0.1"});
+        std::vector<std::unique_ptr<ServiceProcess>> instances;
+        std::vector<std::string> upstreams;
+        for (int i = 0; i < d.instances; ++i) {
+            instances.push_back(std::make_unique<ServiceProcess>(
+                program, database, options, (dir.path() / ("service-" + std::to_string(i) + ".log")).string()));
+            if (instances.back()->port() == 0) return false;
+            upstreams.push_back(instances.back()->host());
+        }
+        std::unique_ptr<RunningNginx> nginx;
+        if (d.behind_nginx) {
+            nginx = std::make_unique<RunningNginx>(TOLVAR_NGINX_SITE, upstreams, false);
+            if (nginx->port() == 0) {
+                std::fprintf(stderr, "service_bench: nginx did not start\n%s", nginx->error_log().c_str());
+                return false;
+            }
+        }
+        auto service_cpu = [&](bool loop_only) {
+            double total = 0;
+            for (auto &instance : instances) total += cpu_seconds(instance->pid(), false, nullptr, loop_only);
+            return total;
+        };
+        pid_t postmaster = d.postgresql ? cluster.postmaster() : 0;
+        double service_before = service_cpu(false), loop_before = service_cpu(true), postgres_before = family_cpu_seconds(postmaster),
+               nginx_before = nginx ? family_cpu_seconds(nginx->pid()) : 0, clients_before = cpu_seconds(getpid());
+        FlowResult flow = whole_flow(nginx ? nginx->port() : instances.front()->port(), database, clients, seconds);
+        double requests = std::max<double>(1, static_cast<double>(flow.latencies_ms.size()));
+        double service_us = (service_cpu(false) - service_before) * 1e6 / requests,
+               loop_us = (service_cpu(true) - loop_before) * 1e6 / requests,
+               postgres_us = (family_cpu_seconds(postmaster) - postgres_before) * 1e6 / requests,
+               nginx_us = nginx ? (family_cpu_seconds(nginx->pid()) - nginx_before) * 1e6 / requests : 0,
+               clients_us = (cpu_seconds(getpid()) - clients_before) * 1e6 / requests;
+        // "total" is what the deployment spends per request; "loop" is the
+        // part of "service" spent in the instances' connection loops, one
+        // thread each (an instance serves at most 1 s / loop requests a
+        // second however many cores it has); "clients" is this benchmark's
+        // own load generator, which shares the machine.
+        std::printf("%-32s %11.0f %8.2f %8.2f %7ld %9.1f %6.1f %9.1f %7.1f %7.1f %8.1f\n", d.name, flow.per_second(),
+                    flow.percentile(0.50), flow.percentile(0.99), flow.failed, service_us, loop_us, postgres_us,
+                    nginx_us, service_us + postgres_us + nginx_us, clients_us);
+        std::fflush(stdout);
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -353,63 +524,33 @@ int main(int argc, char **argv) {
         }
     }
     signal(SIGPIPE, SIG_IGN);
-    ScratchDir dir;
-    std::optional<Cluster> cluster;
-    std::string db_path = (dir.path() / "bench.db").string(), log_path = (dir.path() / "service.log").string();
-    if (postgresql) {
-        db_path = cluster.emplace().database();
-        if (db_path.empty()) return 1;
-    }
-    prepare_members(db_path, clients);
-
-    pid_t pid = 0;
-    std::vector<std::string> command = {program, "--listen", "127.0.0.1:0", "--db", db_path, "--log", log_path};
-    command.insert(command.end(), extra.begin(), extra.end());
-    std::thread service([&] { run_process(command, {}, [&](pid_t p) { pid = p; }); });
-    int port = 0;
-    for (int i = 0; i < 500 && port == 0; ++i) {
-        std::smatch m;
-        std::string log = read_file(log_path);
-        if (std::regex_search(log, m, std::regex("listening on http://127\\.0\\.0\\.1:([0-9]+)")))
-            port = std::stoi(m[1]);
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (port == 0) {
-        std::fprintf(stderr, "service_bench: the service did not start\n");
-        if (pid) kill(pid, SIGTERM);
-        service.join();
-        return 1;
-    }
-
-    std::vector<ClientResult> results(clients);
-    std::vector<std::thread> threads;
-    double cpu_at_start = cpu_seconds(pid);
-    auto start = Clock::now(), until = start + std::chrono::seconds(seconds);
-    for (int i = 0; i < clients; ++i)
-        threads.emplace_back([&, i] { BenchClient(port, db_path, i).run(until, results[i]); });
-    for (auto &t : threads) t.join();
-    double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-    double service_cpu = cpu_seconds(pid) - cpu_at_start;
-
-    std::vector<double> all;
     long failed = 0;
-    for (auto &r : results) {
-        all.insert(all.end(), r.latencies_ms.begin(), r.latencies_ms.end());
-        failed += r.failed;
+    {
+        ScratchDir dir;
+        std::optional<Cluster> cluster;
+        std::string db_path = (dir.path() / "bench.db").string(), log_path = (dir.path() / "service.log").string();
+        if (postgresql) {
+            db_path = cluster.emplace().database();
+            if (db_path.empty()) return 1;
+        }
+        prepare_members(db_path, clients);
+        ServiceProcess service(program, db_path, extra, log_path);
+        if (service.port() == 0) return 1;
+
+        double cpu_at_start = cpu_seconds(service.pid());
+        FlowResult flow = whole_flow(service.port(), db_path, clients, seconds);
+        double service_cpu = cpu_seconds(service.pid()) - cpu_at_start;
+        size_t requests = flow.latencies_ms.size();
+        std::printf("\nwhole flow on %s, a connection per request: clients %d, %.1f s: %zu requests, %.0f requests/s\n",
+                    postgresql ? "PostgreSQL" : "SQLite", clients, flow.seconds, requests, flow.per_second());
+        std::printf("latency ms: p50 %.2f, p99 %.2f, max %.2f\n", flow.percentile(0.50), flow.percentile(0.99),
+                    flow.latencies_ms.empty() ? 0.0 : flow.latencies_ms.back());
+        // What a request costs the service, whatever else the machine is doing.
+        std::printf("service CPU per request: %.1f us\n", requests == 0 ? 0.0 : service_cpu * 1e6 / requests);
+        std::printf("failed %ld\n", flow.failed);
+        failed += flow.failed;
+        report_kept_connections(service.port());
     }
-    std::sort(all.begin(), all.end());
-    auto percentile = [&](double p) { return all.empty() ? 0.0 : all[std::min(all.size() - 1, size_t(p * all.size()))]; };
-    std::printf("\nwhole flow on %s, a connection per request: clients %d, %.1f s: %zu requests, %.0f requests/s\n",
-                postgresql ? "PostgreSQL" : "SQLite", clients, elapsed, all.size(),
-                all.size() / elapsed);
-    std::printf("latency ms: p50 %.2f, p99 %.2f, max %.2f\n", percentile(0.50), percentile(0.99),
-                all.empty() ? 0.0 : all.back());
-    // What a request costs the service, whatever else the machine is doing.
-    std::printf("service CPU per request: %.1f us\n", all.empty() ? 0.0 : service_cpu * 1e6 / all.size());
-    std::printf("failed %ld\n", failed);
-    report_kept_connections(port);
-    kill(pid, SIGTERM);
-    service.join();
+    if (!report_deployments(program, extra, clients, seconds)) return 1;
     return failed == 0 ? 0 : 1;
 }

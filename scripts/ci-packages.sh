@@ -254,6 +254,7 @@ getent passwd tolvar >/dev/null || fail "no system user tolvar"
 [ "$(stat -c '%U:%G %a' /var/lib/tolvar-service)" = "tolvar:tolvar 700" ] ||
     fail "/var/lib/tolvar-service is $(stat -c '%U:%G %a' /var/lib/tolvar-service)"
 [ -f /etc/tolvar-service/tolvar-service.conf ] || fail "no configuration file"
+[ -f /usr/share/tolvar-service/nginx/tolvar-service.conf ] || fail "no nginx site file"
 dpkg-query -W -f='${Conffiles}\n' tolvar-service | grep -q /etc/tolvar-service/tolvar-service.conf ||
     fail "the configuration file is not a conffile"
 
@@ -315,7 +316,7 @@ for path in /usr/bin/tolvar /usr/lib/tolvar /usr/sbin/tolvar-service /etc/tolvar
     /lib/systemd/system/tolvar-service.service /lib/systemd/system/tolvar-service@.service \
     /etc/systemd/system/multi-user.target.wants/tolvar-service.service \
     /usr/share/applications/tolvar.desktop /usr/share/metainfo/org.tolvar.tolvar.metainfo.xml \
-    /usr/share/doc/tolvar /usr/share/doc/tolvar-service; do
+    /usr/share/doc/tolvar /usr/share/doc/tolvar-service /usr/share/tolvar-service; do
     [ ! -e "$path" ] || fail "$path is still there after the purge"
 done
 snapshot >"$work/files-after"

@@ -15,5 +15,5 @@ $SUDO apt-get install -y --no-install-recommends \
   python3 nodejs x11-utils opencc \
   librsvg2-bin desktop-file-utils \
   libmicrohttpd-dev libsqlite3-dev libgd-dev \
-  libpq-dev postgresql \
+  libpq-dev postgresql nginx \
   debhelper lintian appstream systemd man-db

@@ -22,11 +22,14 @@ namespace tolvar::test {
 
 class RunningService {
 public:
-    // `database`: what --db gets; empty for a fresh SQLite file.
-    explicit RunningService(std::string database_address = {}) : database_(std::move(database_address)) {
+    // `database`: what --db gets; empty for a fresh SQLite file. `options`
+    // are further command-line options.
+    explicit RunningService(std::string database_address = {}, const std::vector<std::string> &options = {})
+        : database_(std::move(database_address)) {
         if (database_.empty()) database_ = (folder_.path() / "tolvar.db").string();
         std::vector<std::string> argv = {TOLVAR_SERVICE, "--listen", "127.0.0.1:0", "--db", database(),
                                          "--log",        log_path(), "--verbose"};
+        argv.insert(argv.end(), options.begin(), options.end());
         std::string console = (folder_.path() / "console").string();
         std::vector<char *> args;
         for (auto &a : argv) args.push_back(a.data());
