@@ -71,6 +71,10 @@ static inline int tolvar_abi_compatible(uint32_t program, uint32_t kernel) {
 /* Our own tags: a native address, and an array block. */
 #define TOLVAR_TYPE_ADDRESS 0x80000801u
 #define TOLVAR_TYPE_ARRAY 0x80000901u
+/* A reference to a late-bound object (see the object commands), and a failed
+ * object command's result: its error code in `low`. */
+#define TOLVAR_TYPE_OBJECT 0x80000A01u
+#define TOLVAR_TYPE_ERROR 0x80000B01u
 
 /* One argument or result: a 64-bit value (low u32, high u32) and a type tag.
  * An omitted optional argument is the triple (0, 0, 0). A pointer travels as
@@ -203,6 +207,20 @@ static inline void *tolvar_arg_pointer(tolvar_arg arg) {
  * message box shown meanwhile has the normal cursor. */
 #define TOLVAR_KCMD_BUSY_BEGIN 32 /* () */
 #define TOLVAR_KCMD_BUSY_END 33   /* () */
+
+/* Late-bound objects, as COM objects are reached by name (64 to 79). An
+ * object reference is a TOLVAR_TYPE_OBJECT value; each one the kernel hands
+ * out is the receiver's, to release with TOLVAR_KCMD_OBJECT_RELEASE. Texts
+ * go to the object as UTF-16 and come back as new GBK texts, converted with
+ * the system's ANSI code page. Values: text, integer, logical, double,
+ * object, or none for an empty value. A command that fails returns
+ * TOLVAR_TYPE_ERROR with the object's error code (abi/dispatch.h) in `low`. */
+#define TOLVAR_KCMD_OBJECT_CREATE 64  /* (ProgID text) -> object */
+#define TOLVAR_KCMD_OBJECT_ADD_REF 65 /* (object) -> the same object, one reference more */
+#define TOLVAR_KCMD_OBJECT_RELEASE 66 /* (object) */
+#define TOLVAR_KCMD_OBJECT_PUT 67     /* (object, member name, value) */
+#define TOLVAR_KCMD_OBJECT_GET 68     /* (object, member name[, index]) -> value */
+#define TOLVAR_KCMD_OBJECT_CALL 69    /* (object, member name, arguments...) -> value */
 
 /* Support-library commands of slot 0x08 (library index, command). */
 #define TOLVAR_LIB_IMG_CONVERTER 2

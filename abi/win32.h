@@ -80,6 +80,8 @@ enum : DWORD {
 
     CP_ACP = 0,
     CP_UTF8 = 65001,
+    MB_ERR_INVALID_CHARS = 0x00000008,
+    WC_NO_BEST_FIT_CHARS = 0x00000400,
     LCMAP_SIMPLIFIED_CHINESE = 0x02000000,
 
     /* MessageBoxA's type: the buttons in the low four bits, the icon in the next four. */

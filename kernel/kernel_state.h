@@ -19,6 +19,7 @@ struct KernelState {
     bool quit_requested = false;  // the window was closed, or a termination signal came in
     bool in_event_loop = false;   // the program's event loop runs
     QString program_directory;    // the program's folder, no trailing separator
+    std::string stand_in_folder;  // the kernel's own folder, where the platform stand-ins lie
 };
 
 KernelState &state();

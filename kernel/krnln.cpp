@@ -125,7 +125,8 @@ int32_t run_image(const void *image, uint64_t size, const char *folder) {
     s.program_directory = folder && *folder ? QString::fromUtf8(folder) : QCoreApplication::applicationDirPath();
     std::string error;
     tolvar_services services = service_table();
-    s.program = load_program({static_cast<const uint8_t *>(image), size}, services, own_folder(), error);
+    s.stand_in_folder = own_folder();
+    s.program = load_program({static_cast<const uint8_t *>(image), size}, services, s.stand_in_folder, error);
     if (!s.program) {
         report_error(error);
         return 1;

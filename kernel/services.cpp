@@ -17,6 +17,7 @@
 #include "kernel/guarded.h"
 #include "kernel/internet_library.h"
 #include "kernel/kernel_state.h"
+#include "kernel/object_services.h"
 #include "kernel/pictures.h"
 #include "kernel/values.h"
 
@@ -64,6 +65,7 @@ tolvar_arg kernel_command(uint32_t command, int32_t count, const tolvar_arg *arg
         }
         default:
             if (is_file_command(command)) return file_command(command, count, args);
+            if (is_object_command(command)) return object_command(command, count, args);
             return control_command(state().window.get(), command, count, args);
     }
 }

@@ -4,66 +4,43 @@
 #include <cstring>
 
 #include "regex/regex_content.h"
-#include "runtime/code_pages.h"
+#include "runtime/arguments.h"
 #include "runtime/routine.h"
 #include "runtime/runtime.h"
 
 using namespace tolvar::regex;
 
+using tolvar::runtime::ObjectRef;
+using tolvar::runtime::ObjectValue;
+
 namespace {
 
-// GBK texts to the engine's UTF-16 and back, through the system's code pages.
-// The units as the conversion gives them, the terminating zero unit included.
-std::vector<uint16_t> units_of(const char *gbk) {
-    return tolvar::runtime::to_wide(gbk ? gbk : "", tolvar::runtime::kCodePageGbk);
-}
+constexpr char kProgId[] = "VBScript.RegExp";
 
-// A view of those units without their zero (PCRE2's 16-bit units are uint16_t
-// as well; the engine reads them as char16_t).
-std::u16string_view view_of(const std::vector<uint16_t> &units) {
-    return {reinterpret_cast<const char16_t *>(units.data()), units.empty() ? 0 : units.size() - 1};
-}
+// A new heap text handed across the operation table; the caller releases it.
+char *handed_text(const std::string &text) { return tolvar::runtime::new_text(text).release(); }
 
-std::u16string wide(const char *gbk) { return std::u16string(view_of(units_of(gbk))); }
+tolvar_arg text(const char *t) { return tolvar::runtime::text_arg(t ? t : ""); }
 
-// A new heap text handed to the caller, who releases it.
-char *gbk_text(std::u16string_view units) {
-    static std::vector<uint16_t> input;  // with the terminating zero unit; kept for the next text
-    input.resize(units.size() + 1);
-    if (!units.empty()) std::memcpy(input.data(), units.data(), units.size() * sizeof(char16_t));
-    input.back() = 0;
-    return tolvar::runtime::new_text(tolvar::runtime::from_wide(input, tolvar::runtime::kCodePageGbk)).release();
-}
-
-char *empty_text() { return tolvar::runtime::new_text("").release(); }
-
-template <class T>
-void release_ref(T *&reference) {
-    if (reference) reference->release();
-    reference = nullptr;
-}
-
-const Match *match_at(const RegexObject *self, int32_t index) {
-    if (!self->matches || index < 1 || static_cast<size_t>(index) > self->matches->items.size()) return nullptr;
-    return &self->matches->items[static_cast<size_t>(index) - 1];
+// Match `index` (from 1) of the last search: "Item" with index - 1, a double.
+ObjectRef match_at(const RegexObject *self, int32_t index) {
+    return tolvar::runtime::get_property(self->matches, "Item", tolvar::runtime::double_arg(static_cast<double>(index) - 1.0))
+        .take_object();
 }
 
 }  // namespace
 
 // Slot 0: releases both references; the owner frees the object itself.
 TOLVAR_ROUTINE(void, regex_destroy, (RegexObject *self)) {
-    release_ref(self->matches);
-    release_ref(self->engine);
+    self->matches.reset();
+    self->engine.reset();
 }
 TOLVAR_ROUTINE_END
 
 // Slot 1: a new object sharing engine and matches until either side runs
 // create or execute.
 TOLVAR_ROUTINE(RegexObject *, regex_copy, (const RegexObject *self)) {
-    auto *copy = new RegexObject(*self);
-    if (copy->engine) copy->engine->add_ref();
-    if (copy->matches) copy->matches->add_ref();
-    return copy;
+    return new RegexObject(*self);
 }
 TOLVAR_ROUTINE_END
 
@@ -71,39 +48,44 @@ TOLVAR_ROUTINE_END
 TOLVAR_ROUTINE(int32_t, regex_create,
                (RegexObject *self, const char *pattern, OptionalBool ignore_case, OptionalBool multiline,
                 OptionalBool global)) {
-    release_ref(self->matches);
-    release_ref(self->engine);
-    self->engine = new RegExp;
+    self->matches.reset();
+    self->engine.reset();
     self->match_count = 0;
-    self->engine->ignore_case = ignore_case.given ? ignore_case.value : true;
-    self->engine->multiline = multiline.given ? multiline.value : true;
-    self->engine->global = global.given ? global.value : true;
-    self->engine->pattern = wide(pattern);
+    self->engine = tolvar::runtime::create_object(kProgId);
+    if (self->engine.empty()) return 0;
+    using tolvar::runtime::bool_arg;
+    tolvar::runtime::put_property(self->engine, "IgnoreCase", bool_arg(ignore_case.given ? ignore_case.value : true));
+    tolvar::runtime::put_property(self->engine, "Multiline", bool_arg(multiline.given ? multiline.value : true));
+    tolvar::runtime::put_property(self->engine, "Global", bool_arg(global.given ? global.value : true));
+    tolvar::runtime::put_property(self->engine, "Pattern", text(pattern));
     return 1;
 }
 TOLVAR_ROUTINE_END
 
 // Slot 3.
 TOLVAR_ROUTINE(char *, regex_pattern, (const RegexObject *self)) {
-    return self->engine ? gbk_text(self->engine->pattern) : empty_text();
+    if (self->engine.empty()) return handed_text("");
+    return handed_text(tolvar::runtime::get_property(self->engine, "Pattern").text());
 }
 TOLVAR_ROUTINE_END
 
 // Slot 4: the matches and their count stay as they are.
 TOLVAR_ROUTINE(char *, regex_replace, (RegexObject *self, const char *source, OptionalText replacement)) {
-    if (!self->engine) return empty_text();
-    return gbk_text(self->engine->replace(wide(source), wide(replacement.value)));
+    return handed_text(
+        tolvar::runtime::call_method(self->engine, "Replace", {text(source), text(replacement.value)}).text());
 }
 TOLVAR_ROUTINE_END
 
-// Slot 5: replaces the match collection with this search's.
+// Slot 5: replaces the match collection with this search's; -1 when the
+// engine could not search.
 TOLVAR_ROUTINE(int32_t, regex_execute, (RegexObject *self, const char *subject)) {
-    if (!self->engine) return 0;
-    std::vector<uint16_t> units = units_of(subject);
-    MatchCollection *found = self->engine->execute(view_of(units));
-    release_ref(self->matches);
-    self->matches = found;
-    self->match_count = static_cast<int32_t>(found->items.size());
+    ObjectValue found = tolvar::runtime::call_method(self->engine, "Execute", {text(subject)});
+    self->matches = found.take_object();
+    if (found.failed() || self->matches.empty()) {
+        self->match_count = 0;
+        return -1;
+    }
+    self->match_count = static_cast<int32_t>(tolvar::runtime::get_property(self->matches, "Count").number());
     return self->match_count;
 }
 TOLVAR_ROUTINE_END
@@ -116,24 +98,26 @@ TOLVAR_ROUTINE_END
 
 // Slot 7: match `index` from 1; empty outside 1 to count.
 TOLVAR_ROUTINE(char *, regex_match_text, (const RegexObject *self, int32_t index)) {
-    const Match *m = match_at(self, index);
-    return m ? gbk_text(m->value) : empty_text();
+    ObjectRef match = match_at(self, index);
+    return handed_text(tolvar::runtime::get_property(match, "Value").text());
 }
 TOLVAR_ROUTINE_END
 
 // Slot 8: sub-match `sub` (from 1) of match `index`; empty when the group took no part.
 TOLVAR_ROUTINE(char *, regex_submatch_text, (const RegexObject *self, int32_t index, int32_t sub)) {
-    const Match *m = match_at(self, index);
-    if (!m || sub < 1 || static_cast<size_t>(sub) > m->submatches.size() || !m->submatches[sub - 1])
-        return empty_text();
-    return gbk_text(*m->submatches[static_cast<size_t>(sub) - 1]);
+    ObjectRef match = match_at(self, index);
+    ObjectRef submatches = tolvar::runtime::get_property(match, "SubMatches").take_object();
+    return handed_text(
+        tolvar::runtime::get_property(submatches, "Item", tolvar::runtime::double_arg(static_cast<double>(sub) - 1.0)).text());
 }
 TOLVAR_ROUTINE_END
 
 // Slot 9: the number of capture groups, read from the first match.
 TOLVAR_ROUTINE(int32_t, regex_submatch_count, (const RegexObject *self)) {
-    if (self->match_count == 0 || !self->matches || self->matches->items.empty()) return 0;
-    return static_cast<int32_t>(self->matches->items.front().submatches.size());
+    if (self->match_count == 0) return 0;
+    ObjectRef first = tolvar::runtime::get_property(self->matches, "Item", tolvar::runtime::int_arg(0)).take_object();
+    ObjectRef submatches = tolvar::runtime::get_property(first, "SubMatches").take_object();
+    return static_cast<int32_t>(tolvar::runtime::get_property(submatches, "Count").number());
 }
 TOLVAR_ROUTINE_END
 

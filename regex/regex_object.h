@@ -3,13 +3,17 @@
 // operation table in the image's const data (slot order: destroy, copy,
 // create, pattern, replace, execute, count, match_text, submatch_text,
 // submatch_count). Texts are the program's GBK texts.
+//
+// The matching is the platform's: the scripting engine's COM class
+// "VBScript.RegExp", reached by member names through the kernel's object
+// services, as the object reaches it on Windows.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "regex/engine.h"
+#include "runtime/objects.h"
 
 namespace tolvar::regex {
 
@@ -25,8 +29,8 @@ struct OptionalText {
 
 struct RegexObject {
     const uint8_t *operations = nullptr;  // the class's table of ten operations
-    RegExp *engine = nullptr;
-    MatchCollection *matches = nullptr;
+    runtime::ObjectRef engine;   // the "VBScript.RegExp" instance
+    runtime::ObjectRef matches;  // the collection of the last "Execute"
     int32_t match_count = 0;
 };
 
@@ -41,6 +45,8 @@ bool create(RegexObject &object, std::string_view pattern, OptionalBool ignore_c
             OptionalBool multiline = {}, OptionalBool global = {});
 std::string pattern(const RegexObject &object);
 std::string replace(RegexObject &object, std::string_view source, OptionalText replacement = {});
+// The number of matches; -1 when the engine could not search (no engine, a
+// pattern that is not one, or a search it had to give up).
 int32_t execute(RegexObject &object, std::string_view subject);
 int32_t count(const RegexObject &object);
 std::string match_text(const RegexObject &object, int32_t match);

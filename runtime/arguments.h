@@ -19,6 +19,7 @@ inline tolvar_arg control_ref(uint32_t control) { return {TOLVAR_MAIN_WINDOW, co
 
 // Runs kernel command `command` with these arguments.
 tolvar_arg kernel_command(uint32_t command, std::initializer_list<tolvar_arg> args);
+tolvar_arg kernel_command(uint32_t command, const tolvar_arg *args, int32_t count);
 // A result that is a text, owned (a new empty text when none came).
 Text owned_text(const tolvar_arg &result);
 // A result that is a byte set, owned (a new empty one when none came).

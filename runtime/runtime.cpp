@@ -135,6 +135,10 @@ tolvar_arg kernel_command(uint32_t command, std::initializer_list<tolvar_arg> ar
     return services().kernel_command(command, static_cast<int32_t>(args.size()), args.begin());
 }
 
+tolvar_arg kernel_command(uint32_t command, const tolvar_arg *args, int32_t count) {
+    return services().kernel_command(command, count, args);
+}
+
 Text owned_text(const tolvar_arg &result) {
     if (result.type == TOLVAR_TYPE_TEXT && tolvar_arg_pointer(result)) return Text(static_cast<char *>(tolvar_arg_pointer(result)));
     return new_text("");

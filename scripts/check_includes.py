@@ -2,8 +2,10 @@
 """Checks the include graph of the tree against the architecture's arrows.
 
 Each folder may include the project folders listed for it and nothing else of
-the project; the program's folders include no Qt header. Prints every
-include that breaks a rule and exits 1 when there is one.
+the project; the program's folders include no header of a third-party library
+(Qt, PCRE2, libcurl, ICU, ...): only the C++ standard library's, which have
+no file extension and no folder, and the few of the C library listed below. Prints every include that breaks a rule and
+exits 1 when there is one.
     check_includes.py [SOURCE_DIR]
 """
 import pathlib
@@ -27,6 +29,9 @@ for folder in PROGRAM - {"runtime"}:
 # with the regular-expression object.
 ALLOWED["service"] |= {"web", "regex"}
 
+STANDARD = re.compile(r"^[a-z_0-9]+$")  # <string>, <cstdint>, <string_view>
+# The C library's own headers a program folder may use: address parsing.
+C_LIBRARY = {"arpa/inet.h"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 
 
@@ -41,8 +46,9 @@ def violations(root):
                 where = path.relative_to(root)
                 if kind == '"' and "/" in name and (root / top).is_dir() and top not in allowed:
                     yield f"{where}: includes {name}, but {folder}/ may use only {', '.join(sorted(allowed))}"
-                if folder in PROGRAM and kind == "<" and re.match(r"Q[A-Za-z]|Qt", name):
-                    yield f"{where}: includes the Qt header <{name}>; the program does not use Qt"
+                if folder in PROGRAM and kind == "<" and not STANDARD.match(name) and name not in C_LIBRARY:
+                    yield (f"{where}: includes <{name}>, a header of a third-party library; "
+                           "the program uses the platform through the kernel alone")
 
 
 def main():

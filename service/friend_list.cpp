@@ -76,7 +76,7 @@ int32_t friend_list_parse(const std::string &page) {
         return 0;
     }
     int32_t n = regex::execute(finder, page);
-    set_text(friend_count_label, ("一共有" + std::to_string(n) + "位好友").c_str());
+    set_text(friend_count_label, ("一共有" + std::to_string(n < 0 ? 0 : n) + "位好友").c_str());  // -1: the search was given up
     // The lines are staged here and go into 好友 in one piece.
     std::string lines;
     int32_t found = 0;

@@ -10,6 +10,7 @@
 #include "service/friend_list.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/program_kernel.h"
+#include "tests/fuzz/program_objects.h"
 
 using namespace tolvar;
 
@@ -32,6 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     kernel.reset();
     int32_t found = service::friend_list_parse(page);
     FUZZ_CHECK(kernel.live_blocks == 0);
+    FUZZ_CHECK(fuzz::held_object_references() == 0);
     FUZZ_CHECK(kernel.messages.empty());
 
     const auto &shown = kernel.lists[runtime::列表框1];

@@ -13,6 +13,7 @@
 #include "image/image_writer.h"
 #include "runtime/dll_commands.h"
 #include "runtime/runtime.h"
+#include "tests/fuzz/program_objects.h"
 #include "tools/program_image.h"
 
 namespace tolvar::fuzz {
@@ -73,6 +74,7 @@ tolvar_arg bytes_value(const std::string &bytes) {
     return tolvar_pointer_arg(runtime::new_bytes(bytes.data(), static_cast<uint32_t>(bytes.size())).release(),
                               TOLVAR_TYPE_BYTES);
 }
+tolvar_arg text_bytes(const char *bytes, uint32_t length) { return text_value(std::string(bytes, length)); }
 tolvar_arg int_value(int64_t v) { return {static_cast<uint32_t>(v), static_cast<uint32_t>(v >> 32), TOLVAR_TYPE_INT}; }
 tolvar_arg none() { return {0, 0, 0}; }
 
@@ -169,6 +171,8 @@ tolvar_arg kernel_command(uint32_t command, int32_t count, const tolvar_arg *arg
             return tolvar_pointer_arg(routine, TOLVAR_TYPE_ADDRESS);
         }
         default:
+            if (command >= TOLVAR_KCMD_OBJECT_CREATE && command <= TOLVAR_KCMD_OBJECT_CALL)
+                return object_command(command, count, args, text_bytes);
             if (command >= TOLVAR_KCMD_READ_FILE && command <= TOLVAR_KCMD_DELETE_FILE)
                 return file_command(command, count, args);
             fail("a kernel command the fuzz kernel does not serve");

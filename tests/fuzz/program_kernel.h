@@ -2,7 +2,8 @@
 // Tolvar's image is built, loaded and relocated, and its service table is this
 // one. Window controls keep their texts and list items in memory, files live
 // in memory, DLL commands are bound to the platform stand-ins linked into the
-// target (the code pages of kernel32), and every block the program allocates
+// target (the code pages of kernel32), late-bound objects come from the
+// vbscript stand-in linked there too (program_objects.h), and every block the program allocates
 // is counted. Anything a routine must never do (a run-time error, a release of
 // a block it does not hold) aborts, which libFuzzer reports as a crash.
 #pragma once

@@ -14,7 +14,7 @@ cpack --config "$build/CPackConfig.cmake" >/dev/null
 archive=$(ls tolvar-*-linux-x86_64.tar.gz) || fail "no archive"
 tar xzf "$archive"
 folder=$work/${archive%.tar.gz}
-for f in tolvar krnln.fnr wininet.so kernel32.so user32.so skinh_el.so 44.she 使用帮助.html \
+for f in tolvar krnln.fnr wininet.so kernel32.so user32.so skinh_el.so vbscript.so 44.she 使用帮助.html \
          install-desktop.sh tolvar.desktop.in icons/hicolor/128x128/apps/tolvar.png; do
     [ -e "$folder/$f" ] || fail "the archive lacks $f"
 done

@@ -18,7 +18,7 @@ fail() {
 
 installed=$work/usr/lib/tolvar
 mkdir -p "$installed"
-for f in tolvar krnln.fnr wininet.so kernel32.so user32.so skinh_el.so 44.she 使用帮助.html; do
+for f in tolvar krnln.fnr wininet.so kernel32.so user32.so skinh_el.so vbscript.so 44.she 使用帮助.html; do
     cp "$build/bin/$f" "$installed/"
 done
 sed -e "s#@TOLVAR_PROGRAM_FOLDER@#$installed#" -e 's/@PROJECT_VERSION@/1.5/' \
