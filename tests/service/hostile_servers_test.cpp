@@ -136,11 +136,12 @@ TEST_F(HostileServers, EveryHostileReplyEndsTheCallWithItsOutcomeWhileTheWindowA
         EXPECT_EQ(std::vector<std::string>{h.outcome}, messages) << h.name;
         // Each case ends within its time-outs (0.4 s of silence, a drip
         // window), far from the seconds the server would hold it, and the
-        // window's timer runs all along: a frozen window (seconds) fails here,
-        // the figure itself is printed (the benchmark measures it).
+        // window's 10 ms timer runs all along: at least once per 100 ms of the
+        // exchange on average (a window frozen for the wait ticks once or not
+        // at all, however loaded the machine). The longest gap is printed, not
+        // asserted (the benchmark measures it).
         EXPECT_LT(took, 2000) << h.name;
-        EXPECT_TRUE(ticks > 0 || took < 100) << h.name;
-        EXPECT_LT(longest_gap, 300) << h.name;
+        EXPECT_GE(ticks, took / 100) << h.name << ": " << took << " ms, " << ticks << " ticks";
         std::printf("[ hostile  ] %-42s %5lld ms, window waited at most %lld ms\n", h.name,
                     static_cast<long long>(took), static_cast<long long>(longest_gap));
         auto requests = hostile.requests();
