@@ -1,6 +1,6 @@
 // The friend list at scale on the real kernel (offscreen) against a loopback
-// service: a refresh (fetch, scan, list, save) of pages of 10,000 and 100,000
-// friends (440 KB and 4.4 MB), entering page ③ with the saved file, and
+// service: a refresh (fetch, scan, list, save) of pages of 10,000 and 90,000
+// friends (440 KB and 4 MB, within the 4 MiB a page may have), entering page ③ with the saved file, and
 // filling the list box alone, to see that an item costs the same however long
 // the list already is. "longest_stall_ms" is the longest time the window's
 // event loop did not run during one operation.
@@ -95,7 +95,7 @@ void refresh(benchmark::State &state) {
     state.counters["longest_stall_ms"] = static_cast<double>(stall);
     state.counters["per_friend"] = time_each(friends);
 }
-BENCHMARK(refresh)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(refresh)->Arg(10000)->Arg(90000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void enter_friend_page(benchmark::State &state) {
     const auto friends = static_cast<size_t>(state.range(0));
@@ -112,7 +112,7 @@ void enter_friend_page(benchmark::State &state) {
     state.counters["longest_stall_ms"] = static_cast<double>(stall);
     state.counters["per_friend"] = time_each(friends);
 }
-BENCHMARK(enter_friend_page)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(enter_friend_page)->Arg(10000)->Arg(90000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The list box alone, through the kernel's list commands.
 void fill_list(benchmark::State &state) {
@@ -125,7 +125,7 @@ void fill_list(benchmark::State &state) {
     }
     state.counters["per_item"] = time_each(static_cast<size_t>(items));
 }
-BENCHMARK(fill_list)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(fill_list)->Arg(10000)->Arg(90000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
