@@ -1,6 +1,7 @@
 // The friend list at scale on the real kernel (offscreen) against a loopback
 // service: a refresh (fetch, scan, list, save) of pages of 10,000 and 90,000
-// friends (440 KB and 4 MB, within the 4 MiB a page may have), entering page ③ with the saved file, and
+// friends (440 KB and 4 MB, within the 4 MiB a page may have), entering page
+// ③ with the saved file, and
 // filling the list box alone, to see that an item costs the same however long
 // the list already is. "longest_stall_ms" is the longest time the window's
 // event loop did not run during one operation.
