@@ -50,13 +50,15 @@ UConverter *converter(UINT code_page, bool best_fit) {
 }
 
 // Where ICU's table and Windows' best-fit table of a code page differ, the
-// code point to convert instead: U+FFFF (a noncharacter that no table holds)
-// where ICU has a fallback that Windows lacks, a character of the code page
-// where Windows has a best fit that ICU lacks; 0 where both agree.
+// code point to convert instead, or 0 where both agree. U+FFFF (a
+// noncharacter that no table holds) makes the default character, as used:
+// where ICU has a fallback that Windows lacks, and where Windows' best fit is
+// the default character itself (950's inverted question mark), which Windows
+// counts as the default character used, the caller's own if it gave one.
 char16_t windows_best_fit(UINT code_page, char16_t unit) {
     switch (normalized(code_page)) {
         case CODE_PAGE_GBK: return unit >= 0xFFE9 && unit <= 0xFFEE ? 0xFFFF : 0;  // half-width arrows and forms
-        case CODE_PAGE_BIG5: return unit == 0x00BF ? u'?' : 0;                      // inverted question mark
+        case CODE_PAGE_BIG5: return unit == 0x00BF ? 0xFFFF : 0;                    // inverted question mark
         default: return 0;
     }
 }
