@@ -2,7 +2,9 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,6 +46,27 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Starts `argv` as a child whose standard input is /dev/null and whose
+// standard output and error go to the file `console`; the child gets
+// `death_signal` should this process die. Only calls that are safe in a child
+// of a threaded process run between fork and exec. The child's pid.
+inline pid_t start_logged_child(std::vector<std::string> argv, const std::string &console, int death_signal) {
+    std::vector<char *> args;
+    for (auto &a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, death_signal);
+        int null = open("/dev/null", O_RDONLY), out = open(console.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(null, 0);
+        dup2(out, 1);
+        dup2(out, 2);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    return pid;
+}
 
 struct ProcessResult {
     int status = -1;  // exit status, or -signal

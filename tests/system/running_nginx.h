@@ -7,10 +7,8 @@
 #pragma once
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -149,20 +147,7 @@ private:
         std::error_code ignored;
         std::filesystem::remove(folder_.path() / "nginx.pid", ignored);
         std::vector<std::string> argv = {program_, "-p", prefix, "-c", prefix + "nginx.conf", "-e", prefix + "error.log"};
-        std::string console = prefix + "console";
-        std::vector<char *> args;
-        for (auto &a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        pid_ = fork();
-        if (pid_ == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            int null = open("/dev/null", O_RDONLY), out = open(console.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(null, 0);
-            dup2(out, 1);
-            dup2(out, 2);
-            execv(args[0], args.data());
-            _exit(127);
-        }
+        pid_ = start_logged_child(std::move(argv), prefix + "console", SIGTERM);
     }
 
     // Whether nginx accepts connections on `port` within five seconds: it

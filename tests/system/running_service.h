@@ -4,9 +4,7 @@
 // killed by the system should the test process die first).
 #pragma once
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,21 +28,7 @@ public:
         std::vector<std::string> argv = {TOLVAR_SERVICE, "--listen", "127.0.0.1:0", "--db", database(),
                                          "--log",        log_path(), "--verbose"};
         argv.insert(argv.end(), options.begin(), options.end());
-        std::string console = (folder_.path() / "console").string();
-        std::vector<char *> args;
-        for (auto &a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        pid_ = fork();
-        if (pid_ == 0) {
-            // Only calls that are safe in a child of a threaded process.
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            int null = open("/dev/null", O_RDONLY), out = open(console.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(null, 0);
-            dup2(out, 1);
-            dup2(out, 2);
-            execv(args[0], args.data());
-            _exit(127);
-        }
+        pid_ = start_logged_child(std::move(argv), (folder_.path() / "console").string(), SIGKILL);
         std::string port = wait_for_line("listening on http://127\\.0\\.0\\.1:([0-9]+)");
         port_ = port.empty() ? 0 : std::stoi(port);
     }
