@@ -4,8 +4,6 @@
 // It counts the connections it accepted. It stops when destroyed.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -16,20 +14,14 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/loopback_server.h"
+
 namespace tolvar::test {
 
 class KeptConnectionServer {
 public:
     explicit KeptConnectionServer(std::string reply) : reply_(std::move(reply)) {
-        listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listen_fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        listen(listen_fd_, 16);
-        socklen_t len = sizeof addr;
-        getsockname(listen_fd_, reinterpret_cast<sockaddr *>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
+        listen_fd_ = listen_on_loopback(port_);
         acceptor_ = std::thread([this] { accept_loop(); });
     }
     ~KeptConnectionServer() {

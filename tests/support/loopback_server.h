@@ -21,6 +21,22 @@
 
 namespace tolvar::test {
 
+// A listening socket on 127.0.0.1 at a free port, which goes to `port`.
+inline int listen_on_loopback(uint16_t &port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    listen(fd, 16);
+    socklen_t len = sizeof addr;
+    getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
 struct HttpRequest {
     std::string raw;   // head and body, exactly as received
     std::string head;  // request line and header lines, up to the blank line
@@ -60,17 +76,7 @@ public:
     using Handler = std::function<void(const HttpRequest &, ServerConnection &)>;
 
     explicit LoopbackServer(Handler handler) : handler_(std::move(handler)) {
-        listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        int one = 1;
-        setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listen_fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        listen(listen_fd_, 16);
-        socklen_t len = sizeof addr;
-        getsockname(listen_fd_, reinterpret_cast<sockaddr *>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
+        listen_fd_ = listen_on_loopback(port_);
         acceptor_ = std::thread([this] { accept_loop(); });
     }
 
