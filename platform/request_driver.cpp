@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/wininet_cookies.h"
+
 namespace tolvar::wininet {
 
 namespace {
@@ -15,6 +17,21 @@ std::vector<std::unique_ptr<RequestDriver>> &kept() {
 }
 
 }  // namespace
+
+CURL *RequestDriver::easy(bool with_cookies, bool &fresh) {
+    fresh = false;
+    if (easy_ && easy_has_cookies_ == with_cookies) return easy_;
+    curl_easy_cleanup(easy_);
+    easy_ = curl_easy_init();
+    easy_has_cookies_ = with_cookies;
+    fresh = true;
+    if (easy_ && with_cookies) {
+        // Set once: each CURLOPT_COOKIEFILE adds to a list read before every transfer.
+        curl_easy_setopt(easy_, CURLOPT_SHARE, cookie_share());
+        curl_easy_setopt(easy_, CURLOPT_COOKIEFILE, "");
+    }
+    return easy_;
+}
 
 std::unique_ptr<RequestDriver> take_driver() {
     auto &drivers = kept();

@@ -110,10 +110,11 @@ Request::~Request() {
     give_back(std::move(driver_));
 }
 
+// The transfer ends; the easy handle stays the driver's, for the next one.
 void Request::stop() {
     if (attached_) curl_multi_remove_handle(driver_->multi(), easy_);
     attached_ = false;
-    if (easy_) curl_easy_cleanup(easy_);
+    if (easy_) curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, nullptr);
     easy_ = nullptr;
     curl_slist_free_all(header_list_);
     header_list_ = nullptr;
@@ -166,8 +167,10 @@ DWORD Request::start(const Hop &hop) {
     result_ = CURLE_COULDNT_RESOLVE_HOST;
     if (!resolvable(hop.host)) return ERROR_INTERNET_NAME_NOT_RESOLVED;
     result_ = CURLE_OUT_OF_MEMORY;
-    easy_ = curl_easy_init();
+    bool fresh = false;
+    easy_ = driver_->easy(!(flags_ & INTERNET_FLAG_NO_COOKIES), fresh);
     if (!easy_) return ERROR_NOT_ENOUGH_MEMORY;
+    if (fresh) set_lasting_options();
     set_connection_options(hop);
     set_method_and_body(hop);
     set_header_lines(hop);
@@ -179,53 +182,61 @@ DWORD Request::start(const Hop &hop) {
     return ERROR_SUCCESS;
 }
 
-// Where and how to connect: plain HTTP, the session's agent and proxy,
-// WinINet's time-outs, the shared cookie store unless the flags turn it off,
-// and this request's callbacks. Redirects are followed here, not by libcurl.
+// What every transfer of an easy handle shares: plain HTTP only, no
+// signals, a connection of its own for each request, closed once its
+// transfer ends (the handles are kept for later requests, their connections
+// are not), and this engine's callbacks. Redirects are followed here, not by
+// libcurl. The cookie store's options come with the handle.
+void Request::set_lasting_options() {
+    curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceivePiece);
+    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Request::on_header);
+    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Request::on_body);
+    // Uploads count as activity for the time-outs.
+    curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &Request::on_progress);
+    curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, &Request::on_connected);
+}
+
+// Where and how this request connects, each option set whatever the
+// handle's last transfer left: the URL, the HTTP version, the session's
+// agent and proxy, WinINet's time-outs, and this request as the callbacks' data.
 void Request::set_connection_options(const Hop &hop) {
     const Session &session = *connection_->session;
     std::string host = hop.host.find(':') != std::string::npos && hop.host[0] != '[' ? "[" + hop.host + "]" : hop.host;
     std::string url = "http://" + host + ":" + std::to_string(hop.port) + escaped_target(hop.path);
     curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http");
     curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION,
                      version_ == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-    if (!session.agent.empty()) curl_easy_setopt(easy_, CURLOPT_USERAGENT, session.agent.c_str());
-    if (session.access == INTERNET_OPEN_TYPE_DIRECT) curl_easy_setopt(easy_, CURLOPT_PROXY, "");
-    else if (session.access == INTERNET_OPEN_TYPE_PROXY)
-        curl_easy_setopt(easy_, CURLOPT_PROXY, ("http://" + session.proxy).c_str());
-    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    // A connection of its own for each request, closed once its transfer ends:
-    // the multi handle is kept for later requests, its connections are not.
-    curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceivePiece);
+    curl_easy_setopt(easy_, CURLOPT_USERAGENT, session.agent.empty() ? nullptr : session.agent.c_str());
+    // Direct: no proxy whatever the environment says; preconfigured: the environment's.
+    std::string proxy = session.access == INTERNET_OPEN_TYPE_PROXY ? "http://" + session.proxy : "";
+    curl_easy_setopt(easy_, CURLOPT_PROXY,
+                     session.access == INTERNET_OPEN_TYPE_DIRECT || session.access == INTERNET_OPEN_TYPE_PROXY
+                         ? proxy.c_str()
+                         : nullptr);
     Timeouts t = timeouts();
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, t.connect_ms);
     receive_limit_ = std::chrono::milliseconds(t.receive_ms);
-    if (!(flags_ & INTERNET_FLAG_NO_COOKIES)) {
-        curl_easy_setopt(easy_, CURLOPT_SHARE, cookie_share());
-        curl_easy_setopt(easy_, CURLOPT_COOKIEFILE, "");
-    }
-    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Request::on_header);
     curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Request::on_body);
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
-    // Uploads count as activity for the time-outs.
-    curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &Request::on_progress);
     curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy_, CURLOPT_PREREQDATA, this);
 }
 
+// The method and body, from a plain GET on: a kept handle may come from a
+// POST (whose body pointer would dangle), a HEAD or another method.
 void Request::set_method_and_body(const Hop &hop) {
-    if (hop.method == "GET") {
-        curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
-    } else if (hop.method == "HEAD") {
-        curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
-    } else {
-        if (hop.method != "POST") curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, hop.method.c_str());
-        curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, hop.body.data());
-        curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(hop.body.size()));
-    }
+    bool has_body = hop.method != "GET" && hop.method != "HEAD";
+    curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, has_body ? hop.body.data() : nullptr);
+    curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, has_body ? static_cast<curl_off_t>(hop.body.size()) : -1);
+    bool custom = has_body && hop.method != "POST";
+    curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, custom ? hop.method.c_str() : nullptr);
+    if (!has_body) curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);  // also ends a HEAD's "no body"
+    else curl_easy_setopt(easy_, CURLOPT_NOBODY, 0L);
+    if (hop.method == "HEAD") curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
 }
 
 // Exactly the caller's lines, in order; libcurl's own Accept, Expect and form
@@ -260,7 +271,9 @@ void Request::set_header_lines(const Hop &hop) {
 DWORD Request::read(uint8_t *out, size_t size, size_t &count) {
     count = 0;
     if (!sent_) return ERROR_INTERNET_INCORRECT_HANDLE_STATE;
-    if (buffered() == 0) wait(&Request::body_ready);
+    // As WinINet reads: the whole amount asked for, short only at the body's end.
+    read_wanted_ = std::max<size_t>(1, std::min(size, kPauseAbove));
+    if (buffered() < read_wanted_) wait(&Request::body_ready);
     size_t n = std::min(size, buffered());
     if (n) std::memcpy(out, buffer_.data() + read_at_, n);
     read_at_ += n;
@@ -303,18 +316,17 @@ void Request::heard(size_t bytes) {
 // Before the connection stands libcurl's connect time-out rules; after it,
 // the receive time-out's silence and drip windows.
 Request::Clock::time_point Request::deadline() {
-    if (!connected_) {
-        curl_off_t connect_time = 0, pretransfer_time = 0;
-        if (easy_) {
-            curl_easy_getinfo(easy_, CURLINFO_CONNECT_TIME_T, &connect_time);
-            curl_easy_getinfo(easy_, CURLINFO_PRETRANSFER_TIME_T, &pretransfer_time);
-        }
-        if (connect_time <= 0 && pretransfer_time <= 0 && !headers_done_) return Clock::time_point::max();
-        connected_ = true;
-        last_heard_ = window_start_ = Clock::now();
-        window_bytes_ = 0;
-    }
+    if (!connected_) return Clock::time_point::max();
     return std::min(last_heard_, window_start_) + receive_limit_;
+}
+
+// The connection stands, the request is about to go: the receive clock starts.
+int Request::on_connected(void *self, char *, char *, int, int) {
+    auto *r = static_cast<Request *>(self);
+    r->connected_ = true;
+    r->last_heard_ = r->window_start_ = Clock::now();
+    r->window_bytes_ = 0;
+    return CURL_PREREQFUNC_OK;
 }
 
 void Request::wait(bool (Request::*ready)() const) {

@@ -65,7 +65,7 @@ public:
     // Sends the request with exactly these header lines and this body, follows
     // redirects, and waits until the final reply's header block is in.
     DWORD send(const std::string &headers, const std::string &body);
-    // Up to `size` bytes of the body into `out`; `count` 0 at its end. The
+    // `size` bytes of the body into `out`, fewer only at its end; `count` 0 there. The
     // bytes that arrived before a transfer broke off are read first, then its error.
     DWORD read(uint8_t *out, size_t size, size_t &count);
     // The final reply's header block: status line, header lines, blank line, each CR LF ended.
@@ -77,6 +77,7 @@ private:
 
     DWORD start(const Hop &hop);
     void stop();
+    void set_lasting_options();
     void set_connection_options(const Hop &hop);
     void set_method_and_body(const Hop &hop);
     void set_header_lines(const Hop &hop);
@@ -90,10 +91,11 @@ private:
     static size_t on_header(char *data, size_t size, size_t count, void *self);
     static size_t on_body(char *data, size_t size, size_t count, void *self);
     static int on_progress(void *self, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded);
+    static int on_connected(void *self, char *, char *, int, int);
     size_t header_line(std::string_view line);
     size_t body_piece(const char *data, size_t size);
     bool headers_ready() const { return headers_done_ || finished_; }
-    bool body_ready() const { return buffered() > 0 || finished_; }
+    bool body_ready() const { return buffered() >= read_wanted_ || finished_; }
     size_t buffered() const { return buffer_.size() - read_at_; }
 
     const std::shared_ptr<const Connection> connection_;
@@ -101,7 +103,7 @@ private:
     const uint32_t flags_;
 
     std::unique_ptr<RequestDriver> driver_;  // the multi handle and its waiter, from the send on
-    CURL *easy_ = nullptr;
+    CURL *easy_ = nullptr;  // the driver's, while a transfer of this request runs
     curl_slist *header_list_ = nullptr;
     bool attached_ = false;  // the easy handle is in the multi handle
     bool sent_ = false;
@@ -127,6 +129,7 @@ private:
     // unread part starts at read_at_.
     std::string buffer_;
     size_t read_at_ = 0;
+    size_t read_wanted_ = 1;  // the bytes the read now waiting asked for (at most what is buffered before a pause)
 };
 
 }  // namespace tolvar::wininet

@@ -1,7 +1,8 @@
 // The wininet stand-in called directly: header-block buffers, InternetSetCookieA's
 // rules, persistent cookies that outlive a run, one Win32 error per way an
 // exchange fails, redirects as WinINet follows them, handles that keep their
-// parents, and waits that end with the application.
+// parents, waits that end with the application, whole reads, and requests
+// that take nothing from the ones made before them.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -37,8 +38,8 @@ DWORD last_error() {
 struct Exchange {
     HINTERNET internet = nullptr, connection = nullptr, request = nullptr;
     Exchange(const std::string &host, uint16_t port, const char *path, const char *verb = "GET",
-             DWORD flags = INTERNET_FLAG_RELOAD) {
-        internet = fn<InternetOpenA_type>("InternetOpenA")("agent", INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
+             DWORD flags = INTERNET_FLAG_RELOAD, const char *agent = "agent") {
+        internet = fn<InternetOpenA_type>("InternetOpenA")(agent, INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
         connection = fn<InternetConnectA_type>("InternetConnectA")(internet, host.c_str(), port, "", "",
                                                                    INTERNET_SERVICE_HTTP, 0, 0);
         request = fn<HttpOpenRequestA_type>("HttpOpenRequestA")(connection, verb, path, "HTTP/1.1", nullptr, nullptr,
@@ -392,6 +393,78 @@ TEST_F(WinInet, EveryRequestHasAConnectionOfItsOwnAndOneWithoutCookiesSendsNone)
     EXPECT_NE(std::string::npos, cookies(heads[1]).find("kept=1"));
     EXPECT_EQ(std::string::npos, heads[2].find("Cookie"));
     EXPECT_NE(std::string::npos, cookies(heads[3]).find("kept=1"));
+}
+
+// The engine a thread keeps for its next requests carries nothing of one
+// request into the next: method, body, form lines, agent, cookies.
+TEST_F(WinInet, EachRequestIsExactlyItsOwnWhateverCameBefore) {
+    LoopbackServer server([](const HttpRequest &r, ServerConnection &c) {
+        c.reply("reply to " + r.request_line().substr(0, r.request_line().find(' ')), "Set-Cookie: seen=1; path=/\r\n");
+    });
+    std::string form = "MemberCode=1";
+    std::string lines = "Content-Type: application/x-www-form-urlencoded\r\n";
+    struct Step {
+        const char *verb;
+        DWORD flags;
+        const char *agent;
+        bool with_body;
+        const char *reply;
+    };
+    // Each request follows one whose leftovers would change it.
+    const Step steps[] = {
+        {"POST", INTERNET_FLAG_RELOAD, "agent", true, "reply to POST"},
+        {"HEAD", INTERNET_FLAG_RELOAD, "agent", false, ""},
+        {"PUT", INTERNET_FLAG_RELOAD, "agent", true, "reply to PUT"},
+        {"POST", INTERNET_FLAG_RELOAD, "agent", true, "reply to POST"},
+        {"HEAD", INTERNET_FLAG_RELOAD, "agent", false, ""},
+        {"GET", INTERNET_FLAG_RELOAD, "", false, "reply to GET"},
+        {"GET", INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES, "agent", false, "reply to GET"},
+        {"POST", INTERNET_FLAG_RELOAD, "agent", true, "reply to POST"},
+    };
+    for (const Step &step : steps) {
+        Exchange e("127.0.0.1", server.port(), "/", step.verb, step.flags, step.agent);
+        ASSERT_TRUE(step.with_body ? e.send(lines, form) : e.send());
+        std::string body;
+        DWORD error = 0;
+        ASSERT_TRUE(e.read_all(body, error)) << step.verb << " " << error;
+        EXPECT_EQ(step.reply, body) << step.verb;
+    }
+    auto requests = server.requests();
+    ASSERT_EQ(std::size(steps), requests.size());
+    for (size_t i = 0; i < requests.size(); ++i) {
+        const Step &step = steps[i];
+        const HttpRequest &r = requests[i];
+        EXPECT_EQ(std::string(step.verb) + " / HTTP/1.1", r.request_line()) << i;
+        EXPECT_EQ(step.with_body ? form : "", r.body) << i;
+        EXPECT_EQ(step.with_body, r.head.find("\r\nContent-Type: application/x-www-form-urlencoded") != std::string::npos) << i;
+        EXPECT_EQ(step.with_body, r.head.find("\r\nContent-Length: ") != std::string::npos) << i;
+        EXPECT_EQ(*step.agent != 0, (r.head + "\r\n").find("\r\nUser-Agent: agent\r\n") != std::string::npos) << i;
+        bool cookie_expected = i > 0 && !(step.flags & INTERNET_FLAG_NO_COOKIES);
+        EXPECT_EQ(cookie_expected ? "seen=1" : "", cookie_line(r)) << i;
+    }
+}
+
+// A read gets the whole amount it asks for while the body goes on, however
+// the server cuts it: short only at the end.
+TEST_F(WinInet, AReadGetsTheWholeAmountAskedForUntilTheEnd) {
+    const std::string body(2000, 'd');
+    LoopbackServer server([&](const HttpRequest &, ServerConnection &c) {
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n");
+        for (size_t at = 0; at < body.size(); at += 300) {
+            c.send(body.substr(at, 300));
+            c.pause(5);
+        }
+    });
+    Exchange e(server.port(), "/");
+    ASSERT_TRUE(e.send());
+    std::vector<DWORD> counts;
+    char piece[512];
+    DWORD n = 0;
+    do {
+        ASSERT_TRUE(fn<InternetReadFile_type>("InternetReadFile")(e.request, piece, sizeof piece, &n));
+        counts.push_back(n);
+    } while (n > 0);
+    EXPECT_EQ((std::vector<DWORD>{512, 512, 512, 464, 0}), counts);
 }
 
 }  // namespace
