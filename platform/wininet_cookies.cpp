@@ -20,6 +20,7 @@
 #include <set>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/cookie_file.h"
 #include "platform/cookie_text.h"
 
@@ -39,6 +40,14 @@ struct CookieState {
     bool said_not_kept = false;
     QObject *settle_context = nullptr;    // deferred settling; gone with the stand-in
     bool settle_scheduled = false;
+    // Listing the whole store costs more than a small exchange, so a settling
+    // lists it only when a change may touch the file or a domain's limit: a
+    // persistent cookie, a deletion, a cookie named as one the file holds, a
+    // cookie for other domains than its host's, or a domain that may have
+    // gone past its limit. per_host_bound is what the last listing counted
+    // per domain plus every cookie added since: never fewer than the store holds.
+    bool listing_needed = true;
+    std::map<std::string, size_t> per_host_bound;
 };
 
 // Never destroyed: the exit-time settling may run after static destructors.
@@ -158,21 +167,6 @@ void load_lines(CURL *helper, const std::string &text) {
     close(fd);
 }
 
-void load_file(CookieState &s) {
-    std::string file = cookie_file();
-    CookieFileLimits limits;
-    CookieFileContent content = read_cookie_file(file, limits.bytes);
-    CookieFileLines lines = cookie_file_lines(content.bytes, limits);
-    if (lines.kept) load_lines(s.helper, lines.text);
-    s.in_file = persistent(store_lines(s.helper));
-    if (!content.problem.empty())
-        std::fprintf(stderr, "tolvar: the cookie file %s cannot be read (%s); %zu cookies were read\n", file.c_str(),
-                     content.problem.c_str(), lines.kept);
-    else if (content.cut || lines.ignored)
-        std::fprintf(stderr, "tolvar: the cookie file %s is damaged or too large; %zu cookies were read, %zu lines ignored\n",
-                     file.c_str(), lines.kept, lines.ignored + (content.cut ? 1 : 0));
-}
-
 // The newest record of each cookie, at most kPerHost per domain, in the order stored.
 std::vector<const CookieRecord *> newest(const std::vector<CookieRecord> &queued) {
     std::vector<const CookieRecord *> kept;
@@ -208,6 +202,39 @@ void limit_per_host(CURL *helper, std::vector<std::string> &lines) {
         }
     }
     lines.swap(kept);
+}
+
+// A session cookie for its own host: the file is touched only when it bears
+// the name of a cookie the file holds (it may replace that one).
+void note_session_cookie(CookieState &s, const std::string &domain, std::string_view name) {
+    if (++s.per_host_bound[domain] > kPerHost) s.listing_needed = true;
+    for (const auto &line : s.in_file)
+        if (field(line, 5) == name) s.listing_needed = true;
+}
+
+// The store's cookies, each domain's limit applied; the bound per domain is then exact.
+std::vector<std::string> listed_and_limited(CookieState &s) {
+    std::vector<std::string> lines = store_lines(s.helper);
+    limit_per_host(s.helper, lines);
+    s.per_host_bound.clear();
+    for (const auto &line : lines) ++s.per_host_bound[line_domain(line)];
+    s.listing_needed = false;
+    return lines;
+}
+
+void load_file(CookieState &s) {
+    std::string file = cookie_file();
+    CookieFileLimits limits;
+    CookieFileContent content = read_cookie_file(file, limits.bytes);
+    CookieFileLines lines = cookie_file_lines(content.bytes, limits);
+    if (lines.kept) load_lines(s.helper, lines.text);
+    s.in_file = persistent(listed_and_limited(s));
+    if (!content.problem.empty())
+        std::fprintf(stderr, "tolvar: the cookie file %s cannot be read (%s); %zu cookies were read\n", file.c_str(),
+                     content.problem.c_str(), lines.kept);
+    else if (content.cut || lines.ignored)
+        std::fprintf(stderr, "tolvar: the cookie file %s is damaged or too large; %zu cookies were read, %zu lines ignored\n",
+                     file.c_str(), lines.kept, lines.ignored + (content.cut ? 1 : 0));
 }
 
 void schedule_settling() {
@@ -249,13 +276,27 @@ bool set_cookie(const std::string &url, const std::string &name, const std::stri
     std::optional<CookieRecord> record = cookie_record(url, name, data);
     if (!record) return false;
     cookie_share();
-    state().queued.push_back(std::move(*record));
-    cookies_changed();
+    CookieState &s = state();
+    if (record->expiry != 0) s.listing_needed = true;
+    else note_session_cookie(s, record->domain, record->name);
+    s.queued.push_back(std::move(*record));
+    s.changed = true;
+    schedule_settling();
     return true;
 }
 
-void cookies_changed() {
-    state().changed = true;
+void reply_cookie(std::string_view host, std::string_view value) {
+    CookieState &s = state();
+    std::string lower = platform::ascii_lower(std::string(value));
+    std::string_view name = value.substr(0, value.find('='));
+    while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+    bool session_for_its_host = lower.find("expires=") == std::string::npos &&
+                                lower.find("max-age=") == std::string::npos &&
+                                lower.find("domain=") == std::string::npos && host.find(':') == std::string_view::npos;
+    if (session_for_its_host) note_session_cookie(s, platform::ascii_lower(std::string(host)), name);
+    else s.listing_needed = true;
+    s.changed = true;
     schedule_settling();
 }
 
@@ -266,9 +307,8 @@ void settle_cookies() {
     s.changed = false;
     for (const CookieRecord *c : newest(s.queued)) add_line(s.helper, c->line());
     s.queued.clear();
-    std::vector<std::string> lines = store_lines(s.helper);
-    limit_per_host(s.helper, lines);
-    std::vector<std::string> now_persistent = persistent(lines);
+    if (!s.listing_needed) return;
+    std::vector<std::string> now_persistent = persistent(listed_and_limited(s));
     if (now_persistent != s.in_file && write_file(now_persistent)) s.in_file = std::move(now_persistent);
 }
 

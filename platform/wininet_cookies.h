@@ -12,6 +12,7 @@
 #include <curl/curl.h>
 
 #include <string>
+#include <string_view>
 
 namespace tolvar::wininet {
 
@@ -23,12 +24,15 @@ CURLSH *cookie_share();
 // store. False when the address, the domain or the cookie does not fit.
 bool set_cookie(const std::string &url, const std::string &name, const std::string &data);
 
-// A reply brought cookies into the store by itself.
-void cookies_changed();
+// A reply's Set-Cookie line (its value, after the colon), which the engine
+// stored by itself, for a request to `host`.
+void reply_cookie(std::string_view host, std::string_view value);
 
 // Moves the queued cookies into the store (the newest of each name, at most 50
 // per domain, the oldest ones making room) and writes the file if the
-// persistent cookies are no longer those it holds.
+// persistent cookies are no longer those it holds. Only session cookies for
+// their own hosts, of names the file does not hold, with no domain past its
+// limit, change neither: the store is then not listed.
 void settle_cookies();
 
 // The per-user cookie file: $XDG_DATA_HOME/Corvane/WinINet/cookies.txt.

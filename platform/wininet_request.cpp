@@ -386,7 +386,8 @@ size_t Request::header_line(std::string_view data) {
     }
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     raw_headers_.append(line).append("\r\n");
-    if (platform::ascii_iequal(line.substr(0, 11), "set-cookie:")) cookies_changed();
+    if (!(flags_ & INTERNET_FLAG_NO_COOKIES) && platform::ascii_iequal(line.substr(0, 11), "set-cookie:"))
+        reply_cookie(hop_.host, line.substr(11));
     if (!line.empty()) return data.size();
     if (status_ >= 100 && status_ < 200) return data.size();  // an interim reply: the final one follows
     // Only a redirect's status has its Location looked at.

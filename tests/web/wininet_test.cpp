@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <QTimer>
 
 #include "abi/win32.h"
@@ -154,6 +155,40 @@ TEST_F(WinInet, PersistentCookiesOutliveTheRunAndSessionCookiesDoNot) {
     EXPECT_EQ("seen", r.out);
     ASSERT_EQ(1u, server.requests().size());
     EXPECT_EQ("kept=k1", cookie_line(server.requests()[0]));
+}
+
+// What replies store settles into the file and into each domain's limit,
+// whatever the store is spared listing: a session cookie that takes the name of
+// a kept one removes it from the file, and session cookies one per reply still
+// leave a domain at most 50.
+TEST_F(WinInet, SessionCookiesFromRepliesReplaceKeptOnesAndKeepTheDomainsLimit) {
+    LoopbackServer server([](const HttpRequest &r, ServerConnection &c) {
+        std::string target = r.request_line().substr(4, r.request_line().find(' ', 4) - 4);
+        if (target == "/keep") c.reply("", "Set-Cookie: keep=1; expires=Fri, 01 Jan 2100 00:00:00 GMT\r\n");
+        else if (target == "/replace") c.reply("", "Set-Cookie: keep=2\r\n");
+        else if (target.rfind("/c", 0) == 0) c.reply("", "Set-Cookie: " + target.substr(1) + "=v\r\n");
+        else c.reply("");
+    });
+    auto fetch = [&](const std::string &path) {
+        Exchange e(server.port(), path.c_str());
+        ASSERT_TRUE(e.send());
+        std::string body;
+        DWORD error = 0;
+        ASSERT_TRUE(e.read_all(body, error));
+    };
+    std::string file = (data.path() / "Corvane/WinINet/cookies.txt").string();
+    fetch("/keep");
+    fetch("/");
+    EXPECT_NE(std::string::npos, read_file(file).find("\tkeep\t1"));
+    fetch("/replace");
+    fetch("/");
+    EXPECT_EQ(std::string::npos, read_file(file).find("keep")) << read_file(file);
+    for (int i = 0; i < 60; ++i) fetch("/c" + std::to_string(100 + i));
+    fetch("/");
+    std::string sent = cookie_line(server.requests().back());
+    EXPECT_EQ(50u, static_cast<size_t>(std::count(sent.begin(), sent.end(), '='))) << sent;
+    EXPECT_NE(std::string::npos, sent.find("c159=v"));
+    EXPECT_EQ(std::string::npos, sent.find("c100=v"));
 }
 
 // Each way an exchange fails has its own code, set as the thread's last error
