@@ -80,13 +80,15 @@ purge_new_dependencies() {
 
 # Every file and folder the packages could touch, by name, for the comparison
 # after the purge. Caches, logs and the package managers' own records change
-# with any installation and are left out.
+# with any installation and are left out, and so are the user database's
+# backup files, which the test's own user leaves (subuid and subgid too where
+# the machine has them).
 snapshot() {
     find /etc /usr /var /opt /srv /lib /lib64 /bin /sbin -xdev \
         \( -path /var/lib/dpkg -o -path /var/lib/apt -o -path /var/cache -o -path /var/log \
         -o -path /var/lib/systemd/deb-systemd-helper-enabled -o -path /var/lib/systemd/deb-systemd-user-helper-enabled \
         -o -path /var/lib/ucf -o -path /var/tmp -o -path /var/lib/dbus \) -prune -o -print 2>/dev/null |
-        grep -v -E '(icon-theme\.cache|mimeinfo\.cache|/etc/(passwd|group|shadow|gshadow)-?$|/etc/ld\.so\.cache$|__pycache__|\.pyc$)' |
+        grep -v -E '(icon-theme\.cache|mimeinfo\.cache|/etc/(passwd|group|shadow|gshadow|subuid|subgid)-?$|/etc/ld\.so\.cache$|__pycache__|\.pyc$)' |
         LC_ALL=C sort
 }
 
