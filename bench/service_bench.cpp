@@ -35,6 +35,7 @@
 #include "tests/server/service_harness.h"
 #include "tests/server/test_database.h"
 #include "tests/system/running_nginx.h"
+#include "tests/support/loopback_server.h"
 
 using namespace tolvar;
 using namespace tolvar::test;
@@ -199,15 +200,7 @@ private:
 class FloorServer {
 public:
     FloorServer() {
-        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listener_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        listen(listener_, 1024);
-        socklen_t size = sizeof addr;
-        getsockname(listener_, reinterpret_cast<sockaddr *>(&addr), &size);
-        port_ = ntohs(addr.sin_port);
+        listener_ = tolvar::test::listen_on_loopback(port_, 1024, SOCK_NONBLOCK);
         thread_ = std::thread([this] { serve(); });
     }
     ~FloorServer() {
@@ -252,7 +245,8 @@ private:
         }
         for (size_t i = 1; i < fds.size(); ++i) close(fds[i].fd);
     }
-    int listener_ = -1, port_ = 0;
+    int listener_ = -1;
+    uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };

@@ -29,6 +29,7 @@
 #include <thread>
 
 #include "tests/server/service_harness.h"
+#include "tests/support/loopback_server.h"
 
 using namespace tolvar::test;
 using Clock = std::chrono::steady_clock;
@@ -97,15 +98,7 @@ bool read_reply(int fd, std::string &pending, std::chrono::milliseconds limit = 
 class FloorServer {
 public:
     FloorServer() {
-        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listener_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        listen(listener_, 16);
-        socklen_t size = sizeof addr;
-        getsockname(listener_, reinterpret_cast<sockaddr *>(&addr), &size);
-        port_ = ntohs(addr.sin_port);
+        listener_ = tolvar::test::listen_on_loopback(port_, 16);
         thread_ = std::thread([this] { serve(); });
     }
     ~FloorServer() {
@@ -136,7 +129,8 @@ private:
         }
         close(fd);
     }
-    int listener_ = -1, port_ = 0;
+    int listener_ = -1;
+    uint16_t port_ = 0;
     std::thread thread_;
 };
 

@@ -21,16 +21,17 @@
 
 namespace tolvar::test {
 
-// A listening socket on 127.0.0.1 at a free port, which goes to `port`.
-inline int listen_on_loopback(uint16_t &port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// A listening socket on 127.0.0.1 at a free port, which goes to `port`;
+// `flags` are added to the socket's type (SOCK_NONBLOCK for a polling server).
+inline int listen_on_loopback(uint16_t &port, int backlog = 16, int flags = 0) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
     int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    listen(fd, 16);
+    listen(fd, backlog);
     socklen_t len = sizeof addr;
     getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
     port = ntohs(addr.sin_port);
